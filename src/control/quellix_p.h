@@ -1,0 +1,96 @@
+#pragma once
+
+#include "controlstate.h"
+#include "logstore.h"
+#include "quellix.h"
+#include "recordstore.h"
+
+#include <QPointer>
+#include <array>
+
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QTimer;
+
+/// The state and face of one Quellix control.
+class QuellixPrivate
+{
+public:
+    explicit QuellixPrivate(Quellix *q);
+    ~QuellixPrivate();
+
+    Quellix *const q;
+    quellix::ControlState s;
+    bool userMode = true;
+
+    // face elements
+    QLabel *iBorder = nullptr;
+    QLabel *logo = nullptr;
+    QLabel *tGaugeName = nullptr;
+    QLineEdit *tRecordLite = nullptr;
+    QLineEdit *tNormal = nullptr;
+    QLineEdit *tCaution = nullptr;
+    QLineEdit *tWarning = nullptr;
+    QLineEdit *tCommLight = nullptr;
+    QLineEdit *tOnHold = nullptr;
+    QLineEdit *tOutput = nullptr;
+    QLineEdit *tReadout = nullptr;
+    QLineEdit *tUnits = nullptr;
+    QPushButton *cHold = nullptr;
+    QPushButton *cLogs = nullptr;
+    QPushButton *cProperties = nullptr;
+    QPushButton *cReset = nullptr;
+
+    // timers
+    QTimer *timerLimits = nullptr;
+    QTimer *timerNormal = nullptr;
+    QTimer *timerWarning = nullptr;
+    QTimer *timerData = nullptr;
+
+    // cursors: the settings row, the LOG table, the DATA table
+    quellix::store::Cursor dbData;
+    quellix::store::Cursor dbLog;
+    quellix::store::Cursor dbLogData;
+
+    /// The host's name of this control, read anew at every use.
+    QString name() const { return q->objectName(); }
+
+    /// The thirteen operator elements whose enabled state follows Enabled.
+    std::array<QWidget *, 13> enabledFollowers() const;
+
+    void createFace();
+
+    // value pipeline
+    /// m × x + o, failing with an overflow error when the result is not finite.
+    static double scaled(double m, double x, double o);
+    void showReadoutText(const QString &numeric);
+    void showOutputText(const QString &numeric);
+    void outputTextEdited();
+
+    // setter steps
+    void notify(const char *name);
+    void writeThrough(const QString &field, const QVariant &value);
+    void recomputeDisplay();   ///< DisplayValue from InputValue
+    void recomputeOutput();    ///< OutputValue from DisplayValue
+    void logUserAction(const QString &event);
+
+    // log records
+    quellix::store::LogRecord makeRecord(const QString &type, const QString &event,
+                                         quellix::NumberForm form) const;
+    void appendLog(const QString &type, const QString &event, quellix::NumberForm form,
+                   quellix::store::OnError onError);
+
+    // registration
+    void registerControl();
+    bool findOwnRow(bool moveLastFirst);
+    void loadSettingsRow();
+    void applyFactoryValues();
+    void addNewSettingsRow();
+    void applyRecordingSettings();
+    void applyColours();
+    void setScanInterval();
+
+    // lifecycle
+    void runtimeSave();
+};

@@ -1,0 +1,61 @@
+#pragma once
+
+#include "numbertext.h"
+
+#include <QDateTime>
+#include <QString>
+
+namespace quellix::store {
+
+class Cursor;
+
+/// How a writer treats a failing step of an append.
+enum class OnError {
+    Throw,      ///< the first failing step ends the append and reaches the caller
+    SkipStep,   ///< a failing step is skipped and the following steps still run
+};
+
+/// One row of the table LOG, as the writer hands it over.
+struct LogRecord {
+    QString control;
+    QString type;   ///< "USER", "SYSTEM" or "LIMIT"
+    QString event;
+    double inputValue = 0;
+    QString inputFunction;
+    double displayValue = 0;
+    QString outputFunction;
+    double outputValue = 0;
+    bool holdStatus = false;
+};
+
+/// One row of the table DATA.
+struct SampleRecord {
+    QString control;
+    double inputValue = 0;
+    double displayValue = 0;
+    double outputValue = 0;
+};
+
+/// The stored text of a date and time: "MM/dd/yyyy hh:mm:ss AP" in the
+/// United States form, so its last 11 characters are the time of day.
+QString logTimeText(const QDateTime &when);
+/// logTimeText of now (cached per second: every append of one second shares it).
+QString logTimeNow();
+
+/// Appends one record to LOG through the cursor: moves to the last row
+/// unless the table is empty, adds a row, sets the eleven fields with
+/// "Time" = now, and commits. "Num" is assigned by the store.
+void appendLogRecord(Cursor &log, const LogRecord &record, OnError onError);
+
+/// Appends one sample to DATA through the cursor, the same way.
+void appendSampleRecord(Cursor &data, const SampleRecord &record, OnError onError);
+
+/// Creates LOG.MDB at the path, after the stand-by message, with the tables
+/// LOG and DATA. Throws quellix::Error when the file cannot be made.
+void createLogStore(const QString &path);
+
+/// Creates SETTINGS.MDB at the path, after the stand-by message, with the
+/// table Settings. Throws quellix::Error when the file cannot be made.
+void createSettingsStore(const QString &path);
+
+} // namespace quellix::store

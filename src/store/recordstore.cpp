@@ -1,0 +1,767 @@
+#include "recordstore.h"
+
+#include "quellixerror.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QHash>
+#include <QRegularExpression>
+#include <QStringList>
+
+#include <cerrno>
+#include <cmath>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <sqlcipher/sqlite3.h>
+
+namespace quellix::store {
+
+namespace {
+
+[[noreturn]] void fail(Error::Kind kind, const QString &message)
+{
+    throw Error(kind, message);
+}
+
+[[noreturn]] void failStore(sqlite3 *db, const QString &what)
+{
+    fail(Error::Kind::Store, QStringLiteral("%1: %2").arg(what, QString::fromUtf8(sqlite3_errmsg(db))));
+}
+
+/// Resets a statement and clears its bindings when it goes out of scope, so
+/// no read transaction stays open between calls.
+struct StatementScope
+{
+    sqlite3_stmt *stmt;
+    ~StatementScope()
+    {
+        sqlite3_reset(stmt);
+        sqlite3_clear_bindings(stmt);
+    }
+};
+
+void bindValue(sqlite3_stmt *stmt, int index, const QVariant &v)
+{
+    if (!v.isValid() || v.isNull()) {
+        sqlite3_bind_null(stmt, index);
+        return;
+    }
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+        sqlite3_bind_int(stmt, index, v.toBool() ? 1 : 0);
+        break;
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UInt:
+        sqlite3_bind_int64(stmt, index, v.toLongLong());
+        break;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        sqlite3_bind_double(stmt, index, v.toDouble());
+        break;
+    default: {
+        const QByteArray utf8 = v.toString().toUtf8();
+        sqlite3_bind_text(stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        break;
+    }
+    }
+}
+
+QVariant columnValue(sqlite3_stmt *stmt, int col, FieldType type)
+{
+    switch (sqlite3_column_type(stmt, col)) {
+    case SQLITE_NULL:
+        return {};
+    case SQLITE_INTEGER: {
+        const qint64 i = sqlite3_column_int64(stmt, col);
+        switch (type) {
+        case FieldType::YesNo: return QVariant(i != 0);
+        case FieldType::Double: return QVariant(double(i));
+        case FieldType::Text: return QVariant(QString::number(i));
+        default: return QVariant(int(i));
+        }
+    }
+    case SQLITE_FLOAT: {
+        const double d = sqlite3_column_double(stmt, col);
+        if (type == FieldType::Text)
+            return QVariant(QString::number(d, 'g', 15));
+        return QVariant(d);
+    }
+    default: {
+        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, col));
+        return QVariant(QString::fromUtf8(text, sqlite3_column_bytes(stmt, col)));
+    }
+    }
+}
+
+struct FileId
+{
+    dev_t dev = 0;
+    ino_t ino = 0;
+    qint64 mtime = 0;
+    qint64 size = 0;
+    bool sameFile(const FileId &o) const { return dev == o.dev && ino == o.ino; }
+    bool sameState(const FileId &o) const { return sameFile(o) && mtime == o.mtime && size == o.size; }
+};
+
+bool statFile(const QString &path, FileId *id)
+{
+    struct stat st;
+    if (::stat(QFile::encodeName(path).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+        return false;
+    id->dev = st.st_dev;
+    id->ino = st.st_ino;
+    id->mtime = qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    id->size = st.st_size;
+    return true;
+}
+
+struct CachedConnection
+{
+    std::shared_ptr<Connection> conn;
+    FileId id;
+};
+
+struct CachedFailure
+{
+    FileId id;
+    QString message;
+};
+
+// Process-wide: one keyed connection per store file, and the last refusal of
+// a file that is not a store file (so a hundred controls do not each pay the
+// key derivation again for a file that has not changed).
+QHash<QString, CachedConnection> &connectionCache()
+{
+    static QHash<QString, CachedConnection> cache;
+    return cache;
+}
+
+QHash<QString, CachedFailure> &failureCache()
+{
+    static QHash<QString, CachedFailure> cache;
+    return cache;
+}
+
+void applyKey(sqlite3 *db, const QString &password)
+{
+    const QByteArray key = password.toUtf8();
+    sqlite3_key(db, key.constData(), int(key.size()));
+}
+
+} // namespace
+
+QString storeConnectText()
+{
+    return QStringLiteral(";PWD=") + QLatin1String(kStorePassword);
+}
+
+QString passwordFromConnect(const QString &connect)
+{
+    const QStringList parts = connect.split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    for (const QString &part : parts) {
+        const int eq = part.indexOf(QLatin1Char('='));
+        if (eq > 0 && part.left(eq).trimmed().compare(QLatin1String("pwd"), Qt::CaseInsensitive) == 0)
+            return part.mid(eq + 1);
+    }
+    return {};
+}
+
+// ---------------------------------------------------------------------------
+// Connection
+
+Connection::~Connection()
+{
+    for (auto &[sql, stmt] : m_statements)
+        sqlite3_finalize(stmt);
+    if (m_db)
+        sqlite3_close(m_db);
+}
+
+std::shared_ptr<Connection> Connection::acquire(const QString &path, const QString &password)
+{
+    const QString key = QFileInfo(path).absoluteFilePath();
+    FileId id;
+    if (!statFile(key, &id))
+        fail(Error::Kind::Store, QStringLiteral("Could not find file '%1'.").arg(key));
+
+    auto &cache = connectionCache();
+    auto it = cache.find(key);
+    if (it != cache.end()) {
+        if (it->id.sameFile(id))
+            return it->conn;
+        cache.erase(it); // replaced on disk: cursors still holding the old one keep it
+    }
+
+    auto &failures = failureCache();
+    auto fit = failures.find(key);
+    if (fit != failures.end()) {
+        if (fit->id.sameState(id))
+            fail(Error::Kind::Store, fit->message);
+        failures.erase(fit);
+    }
+
+    sqlite3 *db = nullptr;
+    const QByteArray encoded = QFile::encodeName(key);
+    if (sqlite3_open_v2(encoded.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+        const QString msg = QStringLiteral("Could not open file '%1': %2").arg(key, QString::fromUtf8(sqlite3_errmsg(db)));
+        sqlite3_close(db);
+        fail(Error::Kind::Store, msg);
+    }
+    applyKey(db, password);
+    sqlite3_busy_timeout(db, 10000);
+    // The first read proves the key: a file of another password, a damaged
+    // file or one that is no database at all is refused here, unchanged.
+    char *err = nullptr;
+    if (sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &err) != SQLITE_OK) {
+        const QString msg = QStringLiteral("'%1' is not a store file or has another password: %2")
+                                .arg(key, QString::fromUtf8(err ? err : sqlite3_errmsg(db)));
+        sqlite3_free(err);
+        sqlite3_close(db);
+        failures.insert(key, {id, msg});
+        fail(Error::Kind::Store, msg);
+    }
+    // Write-ahead log (set when the file is made) with NORMAL sync: a commit
+    // that returned survives the death of the process.
+    sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+
+    std::shared_ptr<Connection> conn(new Connection(key, db));
+    cache.insert(key, {conn, id});
+    return conn;
+}
+
+void Connection::closeAll()
+{
+    connectionCache().clear();
+    failureCache().clear();
+}
+
+sqlite3_stmt *Connection::prepare(const QString &sql)
+{
+    for (auto &[text, stmt] : m_statements) {
+        if (text == sql)
+            return stmt;
+    }
+    sqlite3_stmt *stmt = nullptr;
+    const QByteArray utf8 = sql.toUtf8();
+    if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &stmt, nullptr) != SQLITE_OK) {
+        sqlite3_finalize(stmt);
+        failStore(m_db, QStringLiteral("Could not prepare '%1'").arg(sql));
+    }
+    // Most recently added first: the statements of a busy cursor stay near
+    // the front of this short list.
+    m_statements.prepend({sql, stmt});
+    return stmt;
+}
+
+void Connection::exec(const QString &sql)
+{
+    char *err = nullptr;
+    if (sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
+        const QString msg = QString::fromUtf8(err ? err : sqlite3_errmsg(m_db));
+        sqlite3_free(err);
+        fail(Error::Kind::Store, msg);
+    }
+}
+
+QString Connection::lastError() const
+{
+    return QString::fromUtf8(sqlite3_errmsg(m_db));
+}
+
+// ---------------------------------------------------------------------------
+// File creation
+
+void createStoreFile(const QString &path, const QString &localeText, const QString &password,
+                     std::span<const TableDef *const> tables)
+{
+    Q_UNUSED(localeText); // the engine orders and encodes text in UTF-8 whatever the locale text
+    const QFileInfo fi(path);
+    if (fi.exists())
+        fail(Error::Kind::Store, QStringLiteral("File '%1' already exists.").arg(path));
+
+    static int serial = 0;
+    const QString tmp = fi.absolutePath() + QStringLiteral("/.%1.%2.%3.creating")
+                                                .arg(fi.fileName()).arg(::getpid()).arg(++serial);
+    const QByteArray tmpName = QFile::encodeName(tmp);
+    ::unlink(tmpName.constData());
+
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(tmpName.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+        const QString msg = QStringLiteral("Could not create '%1': %2").arg(path, QString::fromUtf8(sqlite3_errmsg(db)));
+        sqlite3_close(db);
+        ::unlink(tmpName.constData());
+        fail(Error::Kind::Store, msg);
+    }
+    applyKey(db, password);
+    QString error;
+    auto run = [&](const QString &sql) {
+        if (!error.isEmpty())
+            return;
+        char *err = nullptr;
+        if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK)
+            error = QString::fromUtf8(err ? err : sqlite3_errmsg(db));
+        sqlite3_free(err);
+    };
+    run(QStringLiteral("PRAGMA journal_mode=WAL"));
+    run(QStringLiteral("BEGIN"));
+    for (const TableDef *t : tables)
+        run(createTableSql(*t));
+    run(QStringLiteral("COMMIT"));
+    if (sqlite3_close(db) != SQLITE_OK && error.isEmpty())
+        error = QStringLiteral("could not close the new file");
+    if (!error.isEmpty()) {
+        ::unlink(tmpName.constData());
+        fail(Error::Kind::Store, QStringLiteral("Could not create '%1': %2").arg(path, error));
+    }
+    // link() never replaces: if another program made the file meanwhile, ours is dropped.
+    const int rc = ::link(tmpName.constData(), QFile::encodeName(fi.absoluteFilePath()).constData());
+    const int linkErrno = errno;
+    ::unlink(tmpName.constData());
+    ::unlink((tmpName + "-wal").constData());
+    ::unlink((tmpName + "-shm").constData());
+    if (rc != 0)
+        fail(Error::Kind::Store, QStringLiteral("Could not create '%1': %2").arg(path, QString::fromLocal8Bit(strerror(linkErrno))));
+}
+
+// ---------------------------------------------------------------------------
+// Cursor
+
+Cursor::Cursor() : m_connect(storeConnectText()) {}
+Cursor::~Cursor() = default;
+
+void Cursor::setDatabaseName(const QString &path) { m_path = path; }
+void Cursor::setConnect(const QString &connect) { m_connect = connect; }
+
+void Cursor::setRecordSource(const QString &source, const QVariantList &parameters)
+{
+    m_source = source;
+    m_parameters = parameters;
+}
+
+void Cursor::close()
+{
+    m_conn.reset();
+    m_table = nullptr;
+    m_sqlSource = false;
+    m_sqlRows.clear();
+    m_sqlRowIds.clear();
+    m_pos = 0;
+    m_bof = m_eof = true;
+    m_rowLoaded = false;
+    m_editMode = EditMode::None;
+}
+
+void Cursor::refresh()
+{
+    close();
+    if (m_path.isEmpty())
+        fail(Error::Kind::NotOpen, QStringLiteral("The cursor has no database."));
+    auto conn = Connection::acquire(m_path, passwordFromConnect(m_connect));
+
+    const TableDef *table = findTable(m_source.trimmed());
+    bool sql = false;
+    if (!table) {
+        static const QRegularExpression from(QStringLiteral("^\\s*select\\s.+?\\sfrom\\s+\"?(\\w+)\"?"),
+                                             QRegularExpression::CaseInsensitiveOption
+                                                 | QRegularExpression::DotMatchesEverythingOption);
+        const auto m = from.match(m_source);
+        if (m.hasMatch())
+            table = findTable(m.captured(1));
+        sql = true;
+    }
+    if (!table)
+        fail(Error::Kind::Store, QStringLiteral("The record source '%1' names no known table.").arg(m_source));
+
+    m_conn = conn;
+    m_table = table;
+    m_tableSql = quoteIdentifier(QString::fromLatin1(table->name));
+    m_sqlSource = sql;
+    try {
+        if (sql) {
+            runSqlSource();
+        } else {
+            sqlite3_stmt *st = m_conn->prepare(QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid LIMIT 1").arg(m_tableSql));
+            StatementScope scope{st};
+            const int rc = sqlite3_step(st);
+            if (rc == SQLITE_ROW)
+                setPosition(sqlite3_column_int64(st, 0));
+            else if (rc != SQLITE_DONE)
+                failStore(m_conn->handle(), QStringLiteral("Could not read %1").arg(m_tableSql));
+        }
+    } catch (...) {
+        close();
+        throw;
+    }
+}
+
+void Cursor::runSqlSource()
+{
+    sqlite3_stmt *st = m_conn->prepare(m_source);
+    StatementScope scope{st};
+    for (int i = 0; i < m_parameters.size(); ++i)
+        bindValue(st, i + 1, m_parameters.at(i));
+    const int ncol = sqlite3_column_count(st);
+    m_sqlColumns.clear();
+    int counterCol = -1;
+    for (int c = 0; c < ncol; ++c) {
+        const int idx = m_table->indexOf(QString::fromUtf8(sqlite3_column_name(st, c)));
+        m_sqlColumns << idx;
+        if (idx >= 0 && m_table->fields[idx].type == FieldType::Counter)
+            counterCol = c;
+    }
+    int rc;
+    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        QVector<QVariant> row(m_table->fields.size());
+        for (int c = 0; c < ncol; ++c) {
+            if (m_sqlColumns[c] >= 0)
+                row[m_sqlColumns[c]] = columnValue(st, c, m_table->fields[m_sqlColumns[c]].type);
+        }
+        m_sqlRows << row;
+        m_sqlRowIds << (counterCol >= 0 ? sqlite3_column_int64(st, counterCol) : 0);
+    }
+    if (rc != SQLITE_DONE)
+        failStore(m_conn->handle(), QStringLiteral("Could not run '%1'").arg(m_source));
+    if (!m_sqlRows.isEmpty()) {
+        m_sqlIndex = 0;
+        setPosition(m_sqlRowIds.first() ? m_sqlRowIds.first() : -1);
+    }
+}
+
+void Cursor::setPosition(qint64 rowid)
+{
+    m_pos = rowid;
+    m_bof = m_eof = false;
+    m_rowLoaded = false;
+}
+
+void Cursor::requireOpen() const
+{
+    if (!m_conn)
+        fail(Error::Kind::NotOpen, QStringLiteral("Object invalid or no longer set: the cursor is not open."));
+}
+
+void Cursor::requireCurrent() const
+{
+    requireOpen();
+    if (m_bof || m_eof || m_pos == 0)
+        fail(Error::Kind::NoCurrentRow, QStringLiteral("No current record."));
+}
+
+int Cursor::fieldIndex(const QString &name) const
+{
+    const int idx = m_table->indexOf(name);
+    if (idx < 0)
+        fail(Error::Kind::InvalidField, QStringLiteral("Item '%1' not found in this collection.").arg(name));
+    return idx;
+}
+
+void Cursor::moveFirst()
+{
+    requireOpen();
+    m_editMode = EditMode::None;
+    if (m_sqlSource) {
+        if (m_sqlRows.isEmpty()) {
+            m_bof = m_eof = true;
+            fail(Error::Kind::NoCurrentRow, QStringLiteral("No current record."));
+        }
+        m_sqlIndex = 0;
+        setPosition(m_sqlRowIds[0] ? m_sqlRowIds[0] : -1);
+        return;
+    }
+    sqlite3_stmt *st = m_conn->prepare(QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid LIMIT 1").arg(m_tableSql));
+    StatementScope scope{st};
+    const int rc = sqlite3_step(st);
+    if (rc == SQLITE_ROW)
+        return setPosition(sqlite3_column_int64(st, 0));
+    if (rc != SQLITE_DONE)
+        failStore(m_conn->handle(), QStringLiteral("Could not move"));
+    m_pos = 0;
+    m_bof = m_eof = true;
+    fail(Error::Kind::NoCurrentRow, QStringLiteral("No current record."));
+}
+
+void Cursor::moveLast()
+{
+    requireOpen();
+    m_editMode = EditMode::None;
+    if (m_sqlSource) {
+        if (m_sqlRows.isEmpty()) {
+            m_bof = m_eof = true;
+            fail(Error::Kind::NoCurrentRow, QStringLiteral("No current record."));
+        }
+        m_sqlIndex = int(m_sqlRows.size()) - 1;
+        setPosition(m_sqlRowIds[m_sqlIndex] ? m_sqlRowIds[m_sqlIndex] : -1);
+        return;
+    }
+    sqlite3_stmt *st = m_conn->prepare(QStringLiteral("SELECT max(rowid) FROM %1").arg(m_tableSql));
+    StatementScope scope{st};
+    const int rc = sqlite3_step(st);
+    if (rc != SQLITE_ROW)
+        failStore(m_conn->handle(), QStringLiteral("Could not move"));
+    if (sqlite3_column_type(st, 0) == SQLITE_NULL) {
+        m_pos = 0;
+        m_bof = m_eof = true;
+        fail(Error::Kind::NoCurrentRow, QStringLiteral("No current record."));
+    }
+    setPosition(sqlite3_column_int64(st, 0));
+}
+
+void Cursor::moveNext()
+{
+    requireOpen();
+    if (m_eof)
+        fail(Error::Kind::NoCurrentRow, QStringLiteral("No current record."));
+    m_editMode = EditMode::None;
+    if (m_sqlSource) {
+        if (++m_sqlIndex >= m_sqlRows.size()) {
+            m_eof = true;
+            m_pos = 0;
+            return;
+        }
+        setPosition(m_sqlRowIds[m_sqlIndex] ? m_sqlRowIds[m_sqlIndex] : -1);
+        return;
+    }
+    sqlite3_stmt *st = m_conn->prepare(QStringLiteral("SELECT rowid FROM %1 WHERE rowid > ?1 ORDER BY rowid LIMIT 1").arg(m_tableSql));
+    StatementScope scope{st};
+    sqlite3_bind_int64(st, 1, m_pos);
+    const int rc = sqlite3_step(st);
+    if (rc == SQLITE_ROW)
+        return setPosition(sqlite3_column_int64(st, 0));
+    if (rc != SQLITE_DONE)
+        failStore(m_conn->handle(), QStringLiteral("Could not move"));
+    m_eof = true;
+    m_pos = 0;
+    m_rowLoaded = false;
+}
+
+int Cursor::recordCount()
+{
+    requireOpen();
+    if (m_sqlSource)
+        return int(m_sqlRows.size());
+    sqlite3_stmt *st = m_conn->prepare(QStringLiteral("SELECT count(*) FROM %1").arg(m_tableSql));
+    StatementScope scope{st};
+    if (sqlite3_step(st) != SQLITE_ROW)
+        failStore(m_conn->handle(), QStringLiteral("Could not count"));
+    return sqlite3_column_int(st, 0);
+}
+
+void Cursor::loadRow()
+{
+    if (m_rowLoaded)
+        return;
+    if (m_sqlSource) {
+        m_row = m_sqlRows[m_sqlIndex];
+        m_rowLoaded = true;
+        return;
+    }
+    sqlite3_stmt *st = m_conn->prepare(QStringLiteral("SELECT * FROM %1 WHERE rowid = ?1").arg(m_tableSql));
+    StatementScope scope{st};
+    sqlite3_bind_int64(st, 1, m_pos);
+    const int rc = sqlite3_step(st);
+    if (rc == SQLITE_DONE)
+        fail(Error::Kind::NoCurrentRow, QStringLiteral("Record is deleted."));
+    if (rc != SQLITE_ROW)
+        failStore(m_conn->handle(), QStringLiteral("Could not read the row"));
+    const int n = int(m_table->fields.size());
+    m_row.resize(n);
+    for (int c = 0; c < n && c < sqlite3_column_count(st); ++c)
+        m_row[c] = columnValue(st, c, m_table->fields[c].type);
+    m_rowLoaded = true;
+}
+
+QVariant Cursor::field(const QString &name)
+{
+    requireOpen();
+    const int idx = fieldIndex(name);
+    requireCurrent();
+    loadRow();
+    return m_row.value(idx);
+}
+
+void Cursor::addNew()
+{
+    requireOpen();
+    m_editMode = EditMode::AddNew;
+    m_buffer.fill(QVariant(), m_table->fields.size());
+    m_bufferSet.fill(false, m_table->fields.size());
+}
+
+void Cursor::edit()
+{
+    requireCurrent();
+    if (m_sqlSource && m_pos < 0)
+        fail(Error::Kind::Store, QStringLiteral("This record source cannot be updated."));
+    m_editMode = EditMode::Edit;
+    m_buffer.fill(QVariant(), m_table->fields.size());
+    m_bufferSet.fill(false, m_table->fields.size());
+}
+
+void Cursor::cancelUpdate()
+{
+    m_editMode = EditMode::None;
+}
+
+namespace {
+
+QVariant checkedValue(const FieldDef &f, const QVariant &value)
+{
+    const QString fieldName = QString::fromLatin1(f.name);
+    if (!value.isValid() || value.isNull())
+        return {};
+    auto wrongType = [&]() -> QVariant {
+        fail(Error::Kind::InvalidValue, QStringLiteral("Data type conversion error in field '%1'.").arg(fieldName));
+    };
+    switch (f.type) {
+    case FieldType::Counter:
+        fail(Error::Kind::InvalidValue, QStringLiteral("Field '%1' cannot be updated.").arg(fieldName));
+    case FieldType::Text: {
+        if (!value.canConvert<QString>())
+            return wrongType();
+        QString text;
+        if (value.typeId() == QMetaType::Double)
+            text = QString::number(value.toDouble(), 'g', 15);
+        else
+            text = value.toString();
+        if (text.size() > f.size)
+            fail(Error::Kind::InvalidValue,
+                 QStringLiteral("The field '%1' is too small to accept the amount of data (%2 of at most %3 characters).")
+                     .arg(fieldName).arg(text.size()).arg(f.size));
+        return text;
+    }
+    case FieldType::Int16:
+    case FieldType::Int32: {
+        bool ok = false;
+        const double d = value.typeId() == QMetaType::QString ? value.toString().trimmed().toDouble(&ok)
+                                                               : value.toDouble(&ok);
+        if (!ok || !std::isfinite(d))
+            return wrongType();
+        const double r = std::nearbyint(d); // halves to even
+        const double lo = f.type == FieldType::Int16 ? -32768.0 : -2147483648.0;
+        const double hi = f.type == FieldType::Int16 ? 32767.0 : 2147483647.0;
+        if (r < lo || r > hi)
+            fail(Error::Kind::InvalidValue, QStringLiteral("Overflow: %1 does not fit field '%2'.").arg(d).arg(fieldName));
+        return QVariant(qint64(r));
+    }
+    case FieldType::Double: {
+        bool ok = false;
+        const double d = value.typeId() == QMetaType::QString ? value.toString().trimmed().toDouble(&ok)
+                                                               : value.toDouble(&ok);
+        if (!ok || !std::isfinite(d))
+            return wrongType();
+        return QVariant(d);
+    }
+    case FieldType::YesNo: {
+        if (value.typeId() == QMetaType::Bool)
+            return QVariant(value.toBool());
+        bool ok = false;
+        const double d = value.toDouble(&ok);
+        if (!ok)
+            return wrongType();
+        return QVariant(d != 0.0);
+    }
+    }
+    return value;
+}
+
+} // namespace
+
+void Cursor::setField(const QString &name, const QVariant &value)
+{
+    requireOpen();
+    const int idx = fieldIndex(name);
+    if (m_editMode == EditMode::None)
+        fail(Error::Kind::Store, QStringLiteral("Update or CancelUpdate without AddNew or Edit."));
+    m_buffer[idx] = checkedValue(m_table->fields[idx], value);
+    m_bufferSet[idx] = true;
+}
+
+void Cursor::update()
+{
+    requireOpen();
+    if (m_editMode == EditMode::None)
+        fail(Error::Kind::Store, QStringLiteral("Update or CancelUpdate without AddNew or Edit."));
+    const EditMode mode = m_editMode;
+    m_editMode = EditMode::None; // a failed commit drops the buffer; the cursor stays usable
+
+    QString sql;
+    QVector<int> cols;
+    for (int i = 0; i < m_bufferSet.size(); ++i) {
+        if (m_bufferSet[i])
+            cols << i;
+    }
+    auto name = [&](int i) { return quoteIdentifier(QString::fromLatin1(m_table->fields[i].name)); };
+    if (mode == EditMode::AddNew) {
+        if (cols.isEmpty()) {
+            sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_tableSql);
+        } else {
+            QStringList names, marks;
+            for (int i : cols) {
+                names << name(i);
+                marks << QStringLiteral("?");
+            }
+            sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                      .arg(m_tableSql, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+        }
+    } else {
+        requireCurrent();
+        if (cols.isEmpty())
+            return;
+        QStringList sets;
+        for (int i : cols)
+            sets << name(i) + QStringLiteral("=?");
+        sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(m_tableSql, sets.join(QLatin1Char(',')));
+    }
+
+    sqlite3_stmt *st = m_conn->prepare(sql);
+    StatementScope scope{st};
+    int b = 1;
+    for (int i : cols)
+        bindValue(st, b++, m_buffer[i]);
+    if (mode == EditMode::Edit)
+        sqlite3_bind_int64(st, b, m_pos);
+    if (sqlite3_step(st) != SQLITE_DONE)
+        failStore(m_conn->handle(), QStringLiteral("Could not commit the row"));
+
+    if (mode == EditMode::AddNew) {
+        const qint64 rowid = sqlite3_last_insert_rowid(m_conn->handle());
+        if (m_sqlSource) {
+            QVector<QVariant> row(m_table->fields.size());
+            for (int i : cols)
+                row[i] = m_buffer[i];
+            m_sqlRows << row;
+            m_sqlRowIds << rowid;
+            m_sqlIndex = int(m_sqlRows.size()) - 1;
+        }
+        setPosition(rowid);
+    } else {
+        if (sqlite3_changes(m_conn->handle()) == 0)
+            fail(Error::Kind::NoCurrentRow, QStringLiteral("Record is deleted."));
+        if (m_sqlSource) {
+            for (int i : cols)
+                m_sqlRows[m_sqlIndex][i] = m_buffer[i];
+        }
+        m_rowLoaded = false;
+    }
+}
+
+void Cursor::deleteCurrent()
+{
+    requireCurrent();
+    if (m_sqlSource && m_pos < 0)
+        fail(Error::Kind::Store, QStringLiteral("This record source cannot be updated."));
+    m_editMode = EditMode::None;
+    sqlite3_stmt *st = m_conn->prepare(QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(m_tableSql));
+    StatementScope scope{st};
+    sqlite3_bind_int64(st, 1, m_pos);
+    if (sqlite3_step(st) != SQLITE_DONE)
+        failStore(m_conn->handle(), QStringLiteral("Could not delete the row"));
+    m_rowLoaded = false;
+    if (m_sqlSource)
+        m_sqlRows[m_sqlIndex].fill(QVariant());
+}
+
+} // namespace quellix::store

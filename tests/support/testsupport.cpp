@@ -1,0 +1,100 @@
+#include "testsupport.h"
+
+#include "recordstore.h"
+#include "storefiles.h"
+
+#include <QDir>
+#include <QTest>
+
+#include <sqlcipher/sqlite3.h>
+
+namespace testsupport {
+
+StoreDir::StoreDir() : m_previous(QDir::currentPath())
+{
+    QVERIFY2(m_dir.isValid(), "temporary directory");
+    QDir::setCurrent(m_dir.path());
+    quellix::store::Connection::closeAll();
+    quellix::store::setInformationHandler([this](const QString &, const QString &title) { messages << title; });
+}
+
+StoreDir::~StoreDir()
+{
+    quellix::store::setInformationHandler(nullptr);
+    quellix::store::Connection::closeAll();
+    QDir::setCurrent(m_previous);
+}
+
+namespace {
+
+sqlite3 *openKeyed(const QString &file)
+{
+    sqlite3 *db = nullptr;
+    if (sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+        sqlite3_close(db);
+        return nullptr;
+    }
+    sqlite3_key(db, quellix::store::kStorePassword, int(strlen(quellix::store::kStorePassword)));
+    sqlite3_busy_timeout(db, 10000);
+    return db;
+}
+
+QVariant column(sqlite3_stmt *st, int c)
+{
+    switch (sqlite3_column_type(st, c)) {
+    case SQLITE_INTEGER: return QVariant(qlonglong(sqlite3_column_int64(st, c)));
+    case SQLITE_FLOAT: return QVariant(sqlite3_column_double(st, c));
+    case SQLITE_TEXT:
+        return QVariant(QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(st, c)),
+                                          sqlite3_column_bytes(st, c)));
+    default: return {};
+    }
+}
+
+} // namespace
+
+QVector<QVariantMap> readTable(const QString &file, const QString &table)
+{
+    QVector<QVariantMap> rows;
+    sqlite3 *db = openKeyed(file);
+    if (!db)
+        return rows;
+    sqlite3_stmt *st = nullptr;
+    const QByteArray sql = QStringLiteral("SELECT * FROM \"%1\" ORDER BY rowid").arg(table).toUtf8();
+    if (sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr) == SQLITE_OK) {
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            QVariantMap row;
+            for (int c = 0; c < sqlite3_column_count(st); ++c) {
+                const QVariant v = column(st, c);
+                if (v.isValid())
+                    row.insert(QString::fromUtf8(sqlite3_column_name(st, c)), v);
+            }
+            rows << row;
+        }
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return rows;
+}
+
+QVector<QVariantMap> logRows(const QString &dir)
+{
+    return readTable(dir + QStringLiteral("/LOG.MDB"), QStringLiteral("LOG"));
+}
+
+QVariant querySingle(const QString &file, const QString &sql)
+{
+    QVariant result;
+    sqlite3 *db = openKeyed(file);
+    if (!db)
+        return result;
+    sqlite3_stmt *st = nullptr;
+    if (sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK
+        && sqlite3_step(st) == SQLITE_ROW)
+        result = column(st, 0);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return result;
+}
+
+} // namespace testsupport

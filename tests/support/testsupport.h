@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+#include <QVariantMap>
+#include <QVector>
+
+/// Helpers shared by the tests: a temporary store directory made current,
+/// stand-by messages answered without a window, and direct reads of the
+/// store files.
+namespace testsupport {
+
+/// Makes a fresh temporary directory the current directory for its
+/// lifetime, answers stand-by messages by recording them, and drops the
+/// process's cached store connections so every test starts as a new process.
+class StoreDir
+{
+public:
+    StoreDir();
+    ~StoreDir();
+    QString path() const { return m_dir.path(); }
+    QString file(const QString &name) const { return m_dir.path() + QLatin1Char('/') + name; }
+    /// The titles of the stand-by messages shown so far.
+    QStringList messages;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previous;
+};
+
+/// All rows of a table of a store file, read with the store password, each
+/// as field name -> value, in row order. Empty fields are absent.
+QVector<QVariantMap> readTable(const QString &file, const QString &table);
+
+/// The rows of LOG.MDB's table LOG in the directory.
+QVector<QVariantMap> logRows(const QString &dir);
+
+/// Runs an SQL statement on a store file with the store password; returns
+/// the first column of the first row (or an invalid QVariant).
+QVariant querySingle(const QString &file, const QString &sql);
+
+} // namespace testsupport

@@ -142,6 +142,7 @@ void QuellixPrivate::logUserAction(const QString &event)
 Quellix::Quellix(QWidget *parent) : QWidget(parent), d(new QuellixPrivate(this))
 {
     d->createFace();
+    d->connectButtons();
     // A new name given by the host is an ambient change.
     connect(this, &QObject::objectNameChanged, this, [this] { ambientChanged(); });
 }

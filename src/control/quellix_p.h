@@ -42,6 +42,10 @@ public:
     QPushButton *cProperties = nullptr;
     QPushButton *cReset = nullptr;
 
+    // resize passes: how deep they are nested now, and how many have run
+    int resizeDepth = 0;
+    quint64 resizePasses = 0;
+
     // timers
     QTimer *timerLimits = nullptr;
     QTimer *timerNormal = nullptr;
@@ -93,4 +97,10 @@ public:
 
     // lifecycle
     void runtimeSave();
+
+    // buttons and recording
+    void connectButtons();
+    void holdClicked();
+    void resetClicked();
+    void sampleTick();
 };

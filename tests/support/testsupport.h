@@ -41,3 +41,28 @@ QVector<QVariantMap> logRows(const QString &dir);
 QVariant querySingle(const QString &file, const QString &sql);
 
 } // namespace testsupport
+
+class Quellix;
+
+namespace testsupport {
+
+/// Records the events of a control in the order they are raised, each as
+/// its name, with the argument for the value events ("DisplayChange 7").
+class EventLog : public QObject
+{
+public:
+    explicit EventLog(Quellix *control);
+    QStringList events;
+    /// Just the names, without arguments.
+    QStringList names() const;
+    void clear() { events.clear(); }
+};
+
+/// Sets one field of the settings row of `control` in the current store
+/// directory's SETTINGS.MDB (as the properties dialog would).
+void setSettingsField(const QString &control, const QString &field, const QVariant &value);
+
+/// The settings row of `control` (first match), as field -> value.
+QVariantMap settingsRow(const QString &dir, const QString &control);
+
+} // namespace testsupport

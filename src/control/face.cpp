@@ -1,6 +1,7 @@
 // The face of the control: its sixteen elements, their initial appearance
 // and the timers.
 
+#include "facebitmaps.h"
 #include "hostcolor.h"
 #include "quellix_p.h"
 
@@ -75,10 +76,12 @@ void QuellixPrivate::createFace()
     iBorder = new QLabel(q);
     iBorder->setObjectName(QStringLiteral("i_BORDER"));
     iBorder->setScaledContents(true);
+    iBorder->setPixmap(face::borderPixmap());
 
     logo = new QLabel(q);
     logo->setObjectName(QStringLiteral("LOGO"));
     logo->setScaledContents(true);
+    logo->setPixmap(face::logoPixmap());
 
     tGaugeName = new QLabel(q);
     tGaugeName->setObjectName(QStringLiteral("t_GAUGENAME"));
@@ -94,6 +97,10 @@ void QuellixPrivate::createFace()
     tReadout = makeBox(q, "t_READOUT", QStringLiteral("9999.99"), times, false, black, QColor(255, 0, 0),
                        QStringLiteral("Display Value Readout"));
     tReadout->setReadOnly(true);
+    // The digits sit in the readout's upper right: the link and hold boxes
+    // cover its left edge and the output, recording and units boxes its
+    // lower part. Right alignment keeps the digits still as a value changes.
+    tReadout->setAlignment(Qt::AlignRight | Qt::AlignTop);
     tNormal = makeBox(q, "t_NORMAL", QStringLiteral("NORMAL"), times, true, QColor(0, 255, 0), QColor(),
                       QStringLiteral("Normal Indicator"));
     tCaution = makeBox(q, "t_CAUTION", QStringLiteral("CAUTION"), times, true, QColor(128, 128, 0), QColor(),

@@ -143,6 +143,8 @@ Quellix::Quellix(QWidget *parent) : QWidget(parent), d(new QuellixPrivate(this))
 {
     d->createFace();
     d->connectButtons();
+    d->connectScan();
+    d->installRelays();
     // A new name given by the host is an ambient change.
     connect(this, &QObject::objectNameChanged, this, [this] { ambientChanged(); });
 }

@@ -98,6 +98,19 @@ public:
     // lifecycle
     void runtimeSave();
 
+    // scan cycle (scan.cpp)
+    void connectScan();
+    void scanTick();
+    void evaluate();
+    void flashTick(bool normal);
+    void takePromptSnapshot() const;
+    void setIndicators(bool normalLit, bool cautionLit, bool warningLit);
+    void clearAlarmReset();
+
+    // event relays of the face (lifecycle.cpp): clicks, double clicks and
+    // mouse moves on the elements that pass them on to the host
+    void installRelays();
+
     // buttons and recording
     void connectButtons();
     void holdClicked();

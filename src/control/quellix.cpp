@@ -6,6 +6,7 @@
 #include "quellixerror.h"
 
 #include <QLabel>
+#include <QMetaMethod>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -61,16 +62,16 @@ void setBoxText(QLineEdit *box, const QString &text)
 
 } // namespace
 
-void QuellixPrivate::showReadoutText(const QString &numeric)
+void QuellixPrivate::showReadout(double value)
 {
-    // The readout is locked; its text is replaced by the "###0.00" form of
-    // what is written into it.
-    setBoxText(tReadout, formatReadout(numeric));
+    // The readout is locked; it shows the "###0.00" form of the number
+    // text written into it, which formatting the value directly gives.
+    setBoxText(tReadout, formatReadout(value));
 }
 
-void QuellixPrivate::showOutputText(const QString &numeric)
+void QuellixPrivate::showOutput(double value)
 {
-    setBoxText(tOutput, formatReadout(numeric));
+    setBoxText(tOutput, formatReadout(value));
     // The output box tells the host of every new text it shows.
     Q_EMIT q->OutputChange(s.outputValue);
 }
@@ -86,7 +87,11 @@ void QuellixPrivate::outputTextEdited()
 
 void QuellixPrivate::notify(const char *name)
 {
-    Q_EMIT q->propertyChanged(QString::fromLatin1(name));
+    // The name is only built for a host that listens: the value pipeline
+    // notifies three times per reading.
+    static const QMetaMethod signal = QMetaMethod::fromSignal(&Quellix::propertyChanged);
+    if (q->isSignalConnected(signal))
+        Q_EMIT q->propertyChanged(QString::fromLatin1(name));
 }
 
 void QuellixPrivate::writeThrough(const QString &field, const QVariant &value)
@@ -214,7 +219,7 @@ void Quellix::setDisplayValue(double v)
         return;
     d->s.displayValue = v;
     d->notify("DisplayValue");
-    d->showReadoutText(numberText(v, NumberForm::Str));
+    d->showReadout(v);
     setOutputValue(QuellixPrivate::scaled(d->s.outputMultiplier, d->s.displayValue, d->s.outputOffset));
     Q_EMIT DisplayChange(d->s.displayValue);
     Q_EMIT Change();
@@ -226,7 +231,7 @@ void Quellix::setOutputValue(double v)
         return;
     d->s.outputValue = v;
     d->notify("OutputValue");
-    d->showOutputText(numberText(v, NumberForm::Str));
+    d->showOutput(v);
     Q_EMIT OutputChange(d->s.outputValue);
     Q_EMIT Change();
 }

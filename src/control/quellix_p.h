@@ -68,8 +68,8 @@ public:
     // value pipeline
     /// m × x + o, failing with an overflow error when the result is not finite.
     static double scaled(double m, double x, double o);
-    void showReadoutText(const QString &numeric);
-    void showOutputText(const QString &numeric);
+    void showReadout(double value);
+    void showOutput(double value);
     void outputTextEdited();
 
     // setter steps

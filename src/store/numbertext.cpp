@@ -2,8 +2,11 @@
 
 #include <QLocale>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 
 namespace quellix {
 
@@ -16,59 +19,6 @@ QString significantText(double magnitude)
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.15G", magnitude);
     return QString::fromLatin1(buf);
-}
-
-// Applies half-away-from-zero rounding to a plain decimal digit string
-// (no sign, no exponent) keeping `decimals` digits after the point.
-QString roundDecimalDigits(const QString &digits, int decimals)
-{
-    QString intPart = digits.section(QLatin1Char('.'), 0, 0);
-    QString frac = digits.contains(QLatin1Char('.')) ? digits.section(QLatin1Char('.'), 1) : QString();
-    if (intPart.isEmpty())
-        intPart = QStringLiteral("0");
-    bool roundUp = frac.size() > decimals && frac.at(decimals) >= QLatin1Char('5');
-    frac = frac.left(decimals).leftJustified(decimals, QLatin1Char('0'));
-    QString all = intPart + frac;
-    if (roundUp) {
-        int i = int(all.size()) - 1;
-        while (i >= 0) {
-            if (all[i] == QLatin1Char('9')) {
-                all[i] = QLatin1Char('0');
-                --i;
-            } else {
-                all[i] = QChar(all[i].unicode() + 1);
-                break;
-            }
-        }
-        if (i < 0)
-            all.prepend(QLatin1Char('1'));
-    }
-    QString ip = all.left(all.size() - decimals);
-    while (ip.size() > 1 && ip.startsWith(QLatin1Char('0')))
-        ip.remove(0, 1);
-    if (decimals == 0)
-        return ip;
-    return ip + QLatin1Char('.') + all.right(decimals);
-}
-
-// Expands a decimal text that may have an exponent ("1.5E+20") into plain
-// digits ("150000000000000000000").
-QString expandExponent(const QString &text)
-{
-    const int e = int(text.indexOf(QLatin1Char('E')));
-    if (e < 0)
-        return text;
-    QString mant = text.left(e);
-    const int exp = text.mid(e + 1).toInt();
-    QString ip = mant.section(QLatin1Char('.'), 0, 0);
-    QString fp = mant.contains(QLatin1Char('.')) ? mant.section(QLatin1Char('.'), 1) : QString();
-    QString digits = ip + fp;
-    int point = int(ip.size()) + exp;
-    if (point <= 0)
-        return QStringLiteral("0.") + QString(-point, QLatin1Char('0')) + digits;
-    if (point >= digits.size())
-        return digits + QString(point - digits.size(), QLatin1Char('0'));
-    return digits.left(point) + QLatin1Char('.') + digits.mid(point);
 }
 
 } // namespace
@@ -105,11 +55,59 @@ QString formatReadout(double value)
 {
     if (!std::isfinite(value))
         return numberText(value, NumberForm::Plain);
-    const bool negative = value < 0;
-    const QString rounded = roundDecimalDigits(expandExponent(significantText(std::fabs(value))), 2);
-    if (negative && rounded != QLatin1String("0.00"))
-        return QLatin1Char('-') + rounded;
-    return rounded;
+    // Rounds the 15 significant digits the value is shown with (the digits
+    // of %.15G, which %.14E gives in scientific form) to two decimals, half
+    // away from zero. Works in a character buffer: this runs for both
+    // readouts on every new value.
+    char sci[40];
+    std::snprintf(sci, sizeof sci, "%.14E", std::fabs(value));
+    char digits[16];
+    int count = 0;
+    const char *c = sci;
+    for (; *c && *c != 'E'; ++c)
+        if (*c >= '0' && *c <= '9' && count < 15)
+            digits[count++] = *c;
+    const int point = (*c == 'E' ? std::atoi(c + 1) : 0) + 1; // digits before the decimal point
+    const auto digitAt = [&](int i) { return i >= 0 && i < count ? digits[i] : '0'; };
+
+    // Integer digits, then two decimals; one more digit decides the rounding.
+    // The largest double has 309 integer digits.
+    char out[320];
+    int o = 0;
+    if (point <= 0)
+        out[o++] = '0';
+    for (int i = 0; i < point; ++i)
+        out[o++] = digitAt(i);
+    out[o++] = digitAt(point);
+    out[o++] = digitAt(point + 1);
+    if (digitAt(point + 2) >= '5') {
+        int i = o - 1;
+        while (i >= 0 && out[i] == '9')
+            out[i--] = '0';
+        if (i >= 0) {
+            ++out[i];
+        } else {
+            std::memmove(out + 1, out, std::size_t(o));
+            out[0] = '1';
+            ++o;
+        }
+    }
+
+    char text[330];
+    int t = 0;
+    const bool zero = std::all_of(out, out + o, [](char d) { return d == '0'; });
+    if (value < 0 && !zero)
+        text[t++] = '-';
+    const int intDigits = o - 2;
+    int start = 0;
+    while (start < intDigits - 1 && out[start] == '0')
+        ++start;
+    for (int i = start; i < intDigits; ++i)
+        text[t++] = out[i];
+    text[t++] = '.';
+    text[t++] = out[intDigits];
+    text[t++] = out[intDigits + 1];
+    return QString::fromLatin1(text, t);
 }
 
 QString formatReadout(const QString &text)

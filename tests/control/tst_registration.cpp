@@ -200,6 +200,33 @@ private Q_SLOTS:
         QCOMPARE(testsupport::settingsRow(dir.path(), "Meter").value("Upper Limit Value").toInt(), 300);
     }
 
+    void namesAndTextsNeverReachSql()
+    {
+        // Names and texts full of SQL are stored and found as plain text.
+        testsupport::StoreDir dir;
+        const QString name = QStringLiteral("Tank'); DROP TABLE Settings; --");
+        Quellix a;
+        a.setObjectName(name);
+        a.REGISTER();
+        testsupport::setSettingsField(name, "Log User Actions", true);
+        a.REGISTER();
+        a.setUnits(QStringLiteral("x' OR 1=1"));
+        Quellix b;
+        b.setObjectName(QStringLiteral("Tank"));
+        b.REGISTER();
+        QCOMPARE(testsupport::readTable(dir.file("SETTINGS.MDB"), "Settings").size(), 2);
+        QCOMPARE(testsupport::settingsRow(dir.path(), name).value("Units").toString(),
+                 QStringLiteral("x' OR 1=1"));
+        QCOMPARE(testsupport::settingsRow(dir.path(), "Tank").value("Units").toString(), QStringLiteral("%"));
+        bool logged = false;
+        for (const QVariantMap &r : testsupport::logRows(dir.path()))
+            logged |= r.value("Control").toString() == name && r.value("Event") == "Units Change";
+        QVERIFY(logged);
+        // A second registration finds the row again rather than adding one.
+        a.REGISTER();
+        QCOMPARE(testsupport::readTable(dir.file("SETTINGS.MDB"), "Settings").size(), 2);
+    }
+
     void settingsFileAnyCase()
     {
         testsupport::StoreDir dir;

@@ -126,7 +126,15 @@ void QuellixPrivate::createFace()
                              QStringLiteral("Press To Enter The Configuration Screen"));
     cReset = makeButton(q, "c_RESET", QStringLiteral("Alarm Reset"), QStringLiteral("Press To Reset Alarm Sound"));
 
-    QObject::connect(tOutput, &QLineEdit::textEdited, q, [this] { outputTextEdited(); });
+    // What an operator types into the output box is formatted once the
+    // entry is finished (Enter or leaving the box): formatting every
+    // keystroke would turn "7.1" into "7.00.1" as it is typed.
+    QObject::connect(tOutput, &QLineEdit::editingFinished, q, [this] {
+        if (tOutput->isModified()) {
+            tOutput->setModified(false);
+            outputTextEdited();
+        }
+    });
 
     timerLimits = makeTimer(q, "timer_LIMITS", 1000, true);
     timerNormal = makeTimer(q, "timer_NORMAL", 250, false);

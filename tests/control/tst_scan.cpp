@@ -85,6 +85,7 @@ class TestScan : public QObject
     Quellix &makeMeter(const QVariantMap &fields = {})
     {
         meter.reset();
+        dir.reset(); // the old directory restores the message seam as it goes
         dir = std::make_unique<testsupport::StoreDir>();
         meter = std::make_unique<Quellix>();
         meter->setObjectName("Tank");

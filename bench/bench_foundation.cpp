@@ -6,6 +6,7 @@
 //   BM_RawPreparedInsert    a prepared INSERT of a LOG row on the same connection
 //   BM_TwoSetTexts          two bare QLineEdit::setText calls with the final texts
 
+#include "benchsupport.h"
 #include "logstore.h"
 #include "quellix.h"
 #include "recordstore.h"
@@ -24,22 +25,7 @@ using namespace quellix::store;
 
 namespace {
 
-struct ScratchDir
-{
-    QTemporaryDir dir;
-    QString previous = QDir::currentPath();
-    ScratchDir()
-    {
-        QDir::setCurrent(dir.path());
-        Connection::closeAll();
-        setInformationHandler([](const QString &, const QString &) {});
-    }
-    ~ScratchDir()
-    {
-        Connection::closeAll();
-        QDir::setCurrent(previous);
-    }
-};
+using benchsupport::ScratchDir;
 
 void BM_KeyedOpen(benchmark::State &state)
 {
@@ -190,13 +176,4 @@ BENCHMARK(BM_InputValueWrite)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+QUELLIX_BENCHMARK_MAIN()

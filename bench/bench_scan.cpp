@@ -12,6 +12,7 @@
 //
 // The counter "core%" is CPU time over wall time, in percent of one core.
 
+#include "benchsupport.h"
 #include "logstore.h"
 #include "quellix.h"
 #include "recordstore.h"
@@ -49,16 +50,12 @@ enum class Mode { Idle, Steady, Flashing };
 
 struct Panel
 {
-    QTemporaryDir dir;
-    QString previous = QDir::currentPath();
+    benchsupport::ScratchDir scratch;
     QWidget window;
     std::vector<Quellix *> controls;
 
     explicit Panel(Mode mode)
     {
-        QDir::setCurrent(dir.path());
-        Connection::closeAll();
-        setInformationHandler([](const QString &, const QString &) {});
         auto *grid = new QGridLayout(&window);
         grid->setSpacing(0);
         grid->setContentsMargins(0, 0, 0, 0);
@@ -74,7 +71,7 @@ struct Panel
         {
             // Scan rate and logging switches as a configured panel has them.
             Cursor c;
-            c.setDatabaseName(storeFilePath(dir.path(), QStringLiteral("SETTINGS.MDB")));
+            c.setDatabaseName(storeFilePath(scratch.path(), QStringLiteral("SETTINGS.MDB")));
             c.setRecordSource(QStringLiteral("Settings"));
             c.refresh();
             for (c.moveFirst(); !c.eof(); c.moveNext()) {
@@ -101,7 +98,6 @@ struct Panel
         // One scan so every control has entered its range before measuring.
         run(2 * kScanMs);
     }
-    ~Panel() { QDir::setCurrent(previous); }
 
     // Runs the event loop as a host program does, sleeping between events.
     static void run(int ms)
@@ -143,13 +139,4 @@ BENCHMARK(BM_FlashingScan)->UseManualTime()->Iterations(1)->Unit(benchmark::kMil
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+QUELLIX_BENCHMARK_MAIN()

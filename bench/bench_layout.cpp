@@ -10,6 +10,7 @@
 // Each iteration moves every control between two sizes that satisfy the
 // size rules, so every pass places every element anew and no pass nests.
 
+#include "benchsupport.h"
 #include "facelayout.h"
 #include "quellix.h"
 
@@ -73,13 +74,4 @@ BENCHMARK(BM_LayoutFace100)->Unit(benchmark::kMicrosecond);
 
 } // namespace
 
-int main(int argc, char **argv)
-{
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    QApplication app(argc, argv);
-    benchmark::Initialize(&argc, argv);
-    benchmark::RunSpecifiedBenchmarks();
-    benchmark::Shutdown();
-    return 0;
-}
+QUELLIX_BENCHMARK_MAIN()

@@ -68,7 +68,7 @@ bool installTerminationHandlers()
 // ---------------------------------------------------------------------------
 // The meters of the panel and how each is commissioned on its first run.
 
-struct MeterSpec
+struct MeterSetup
 {
     const char *name;        ///< the control's name and settings row
     const char *caption;     ///< the tag line under the meter
@@ -82,7 +82,7 @@ struct MeterSpec
 // The level and temperature alarm rising; the steam pressure alarms falling
 // (descending limits: normal above the caution limit, caution down to the
 // warning limit, warning down to the lower limit).
-constexpr MeterSpec kMeters[] = {
+constexpr MeterSetup kMeters[] = {
     {"Meter1", "LT-101  Feed water tank", "%", true, 0, 75, 90, 100, 55, 52, 9.0, 0.0, 1.0},
     {"Meter2", "TT-204  Boiler outlet", "\u00b0C", true, 20, 80, 95, 110, 72, 45, 11.0, 2.0, 0.6},
     {"Meter3", "PT-310  Steam header", "bar", false, 2, 6, 4, 14, 8, 6.5, 7.0, 2.8, 0.15},
@@ -132,14 +132,14 @@ void setLogSwitches(const QString &name)
 
 // A meter met for the first time gets the demo's units, limits and log
 // switches; one that has its row keeps whatever the operator configured.
-void commission(Quellix &m, const MeterSpec &spec)
+void commission(Quellix &m, const MeterSetup &setup)
 {
-    m.setUnits(QString::fromUtf8(spec.units));
-    m.setAscending(spec.ascending);
-    m.setLowerLimit(spec.lower);
-    m.setCautionLimit(spec.caution);
-    m.setWarningLimit(spec.warning);
-    m.setUpperLimit(spec.upper);
+    m.setUnits(QString::fromUtf8(setup.units));
+    m.setAscending(setup.ascending);
+    m.setLowerLimit(setup.lower);
+    m.setCautionLimit(setup.caution);
+    m.setWarningLimit(setup.warning);
+    m.setUpperLimit(setup.upper);
     setLogSwitches(m.objectName());
     m.readProperties();
 }
@@ -239,8 +239,8 @@ int main(int argc, char **argv)
     constexpr int kMeterSide = 240;
     QList<Quellix *> meters;
     for (int i = 0; i < int(std::size(kMeters)); ++i) {
-        const MeterSpec &spec = kMeters[i];
-        const QString name = QString::fromLatin1(spec.name);
+        const MeterSetup &setup = kMeters[i];
+        const QString name = QString::fromLatin1(setup.name);
         const bool known = hasSettingsRow(name);
         auto *m = new Quellix(&window);
         m->setObjectName(name);
@@ -248,13 +248,13 @@ int main(int argc, char **argv)
         m->initProperties();
         if (!known) {
             try {
-                commission(*m, spec);
+                commission(*m, setup);
             } catch (const std::exception &e) {
                 std::fprintf(stderr, "%s: commissioning failed: %s\n", qPrintable(name), e.what());
             }
         }
         grid->addWidget(m, 0, i);
-        grid->addWidget(panelLabel(QString::fromLatin1(spec.caption), 9, false, QColor(190, 190, 190), &window), 1, i,
+        grid->addWidget(panelLabel(QString::fromLatin1(setup.caption), 9, false, QColor(190, 190, 190), &window), 1, i,
                         Qt::AlignHCenter);
         meters << m;
     }
@@ -278,9 +278,9 @@ int main(int argc, char **argv)
     QObject::connect(&feed, &QTimer::timeout, [&] {
         t += 0.1;
         for (int i = 0; i < meters.size(); ++i) {
-            const MeterSpec &spec = kMeters[i];
-            const double wave = spec.base + spec.amplitude * std::sin(t / spec.period + spec.phase);
-            const double noise = (QRandomGenerator::global()->generateDouble() - 0.5) * 2.0 * spec.noise;
+            const MeterSetup &setup = kMeters[i];
+            const double wave = setup.base + setup.amplitude * std::sin(t / setup.period + setup.phase);
+            const double noise = (QRandomGenerator::global()->generateDouble() - 0.5) * 2.0 * setup.noise;
             try {
                 meters[i]->setInputValue(wave + noise);
             } catch (const std::exception &e) {

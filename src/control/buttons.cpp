@@ -1,5 +1,6 @@
 // The operator buttons, the event relays of the face and periodic recording.
 
+#include "handlerstep.h"
 #include "hostcolor.h"
 #include "quellix_p.h"
 #include "quellixerror.h"
@@ -22,11 +23,7 @@ namespace {
 template<typename Fn>
 void fromEventLoop(const QString &control, const char *what, Fn &&fn)
 {
-    try {
-        fn();
-    } catch (const std::exception &e) {
-        qCWarning(lcButtons, "%s: %s: %s", qPrintable(control), what, e.what());
-    }
+    runStep(lcButtons, StepReport::Warning, control, what, std::forward<Fn>(fn));
 }
 
 void setTextColour(QLineEdit *box, const QColor &colour)

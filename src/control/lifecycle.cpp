@@ -4,6 +4,7 @@
 
 #include "alarmsound.h"
 #include "facelayout.h"
+#include "handlerstep.h"
 #include "quellix_p.h"
 #include "quellixerror.h"
 
@@ -27,13 +28,7 @@ namespace {
 template<typename Fn>
 bool step(const QString &control, const char *what, Fn &&fn)
 {
-    try {
-        fn();
-        return true;
-    } catch (const std::exception &e) {
-        qCWarning(lcLifecycle, "%s: %s failed: %s", qPrintable(control), what, e.what());
-        return false;
-    }
+    return runStep(lcLifecycle, StepReport::Warning, control, what, std::forward<Fn>(fn));
 }
 
 // ---------------------------------------------------------------------------

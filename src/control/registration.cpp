@@ -1,6 +1,7 @@
 // Registration: binding a control to its settings row and applying it.
 
 #include "hostcolor.h"
+#include "handlerstep.h"
 #include "quellix_p.h"
 #include "quellixerror.h"
 #include "recording.h"
@@ -25,11 +26,7 @@ namespace {
 template<typename Fn>
 void ignoring(const QString &control, const char *what, Fn &&fn)
 {
-    try {
-        fn();
-    } catch (const Error &e) {
-        qCWarning(lcRegister, "%s: %s failed: %s", qPrintable(control), what, qPrintable(e.message()));
-    }
+    runStep(lcRegister, StepReport::Warning, control, what, std::forward<Fn>(fn));
 }
 
 template<typename Fn>

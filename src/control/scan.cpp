@@ -8,6 +8,7 @@
 #include "alarmprompt.h"
 #include "alarmsound.h"
 #include "eventprogram.h"
+#include "handlerstep.h"
 #include "numbertext.h"
 #include "quellix_p.h"
 
@@ -186,17 +187,12 @@ void setBackground(QLineEdit *box, const QColor &colour)
     box->setPalette(pal);
 }
 
-// A step of the evaluation: whatever it throws is dropped and the next step runs.
+// A step of the evaluation: whatever it throws is dropped and the next step
+// runs. Reported at debug level only: a bad setting fails on every tick.
 template<typename Step>
 void attempt(const QString &control, const char *what, Step &&step) noexcept
 {
-    try {
-        step();
-    } catch (const std::exception &e) {
-        qCDebug(lcScan, "%s: %s skipped: %s", qPrintable(control), what, e.what());
-    } catch (...) {
-        qCDebug(lcScan, "%s: %s skipped", qPrintable(control), what);
-    }
+    runStep(lcScan, StepReport::Debug, control, what, std::forward<Step>(step));
 }
 
 } // namespace

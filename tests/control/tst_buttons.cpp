@@ -22,14 +22,7 @@ QLineEdit *box(Quellix &m, const char *name) { return m.findChild<QLineEdit *>(Q
 QTimer *dataTimer(Quellix &m) { return m.findChild<QTimer *>(QStringLiteral("timer_DATA")); }
 void minuteTick(Quellix &m) { QVERIFY(QMetaObject::invokeMethod(dataTimer(m), "timeout")); }
 
-QVector<QVariantMap> userRecords(const QString &dir)
-{
-    QVector<QVariantMap> out;
-    for (const QVariantMap &r : testsupport::logRows(dir))
-        if (r.value("Type") == "USER")
-            out << r;
-    return out;
-}
+QVector<QVariantMap> userRecords(const QString &dir) { return testsupport::logRowsWhere(dir, "Type", "USER"); }
 
 int samples(const QString &dir) { return testsupport::readTable(dir + "/LOG.MDB", "DATA").size(); }
 
@@ -51,12 +44,7 @@ class TestButtons : public QObject
         meter.reset();
         dir.reset(); // the old directory restores the message seam as it goes
         dir = std::make_unique<testsupport::StoreDir>();
-        meter = std::make_unique<Quellix>();
-        meter->setObjectName("Pump");
-        meter->REGISTER();
-        for (auto it = fields.begin(); it != fields.end(); ++it)
-            testsupport::setSettingsField("Pump", it.key(), it.value());
-        meter->REGISTER();
+        meter = testsupport::registeredControl("Pump", fields);
         meter->findChild<QTimer *>("timer_LIMITS")->stop();
         return *meter;
     }

@@ -76,15 +76,7 @@ QVariantMap nineOf(const QVariantMap &row)
     return out;
 }
 
-QVector<QVariantMap> shutDowns(const QString &dir)
-{
-    QVector<QVariantMap> out;
-    for (const QVariantMap &r : testsupport::logRows(dir)) {
-        if (r.value("Event") == "Shut Down")
-            out << r;
-    }
-    return out;
-}
+QVector<QVariantMap> shutDowns(const QString &dir) { return testsupport::logRowsWhere(dir, "Event", "Shut Down"); }
 
 } // namespace
 

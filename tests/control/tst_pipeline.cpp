@@ -26,15 +26,7 @@ QString boxText(Quellix &m, const char *name)
     return box ? box->text() : QStringLiteral("<missing %1>").arg(QLatin1String(name));
 }
 
-QVector<QVariantMap> userRecords(const QString &dir)
-{
-    QVector<QVariantMap> out;
-    for (const QVariantMap &r : testsupport::logRows(dir)) {
-        if (r.value("Type") == "USER")
-            out << r;
-    }
-    return out;
-}
+QVector<QVariantMap> userRecords(const QString &dir) { return testsupport::logRowsWhere(dir, "Type", "USER"); }
 
 Error::Kind errorKind(const std::function<void()> &fn)
 {

@@ -54,9 +54,8 @@ private:
 QStringList limitEvents(const QString &dir)
 {
     QStringList out;
-    for (const QVariantMap &r : testsupport::logRows(dir))
-        if (r.value("Type") == "LIMIT")
-            out << r.value("Event").toString();
+    for (const QVariantMap &r : testsupport::logRowsWhere(dir, "Type", "LIMIT"))
+        out << r.value("Event").toString();
     return out;
 }
 
@@ -87,12 +86,7 @@ class TestScan : public QObject
         meter.reset();
         dir.reset(); // the old directory restores the message seam as it goes
         dir = std::make_unique<testsupport::StoreDir>();
-        meter = std::make_unique<Quellix>();
-        meter->setObjectName("Tank");
-        meter->REGISTER();
-        for (auto it = fields.begin(); it != fields.end(); ++it)
-            testsupport::setSettingsField("Tank", it.key(), it.value());
-        meter->REGISTER();
+        meter = testsupport::registeredControl("Tank", fields);
         for (QTimer *t : meter->findChildren<QTimer *>())
             t->stop();
         return *meter;

@@ -82,6 +82,15 @@ QVector<QVariantMap> logRows(const QString &dir)
     return readTable(dir + QStringLiteral("/LOG.MDB"), QStringLiteral("LOG"));
 }
 
+QVector<QVariantMap> logRowsWhere(const QString &dir, const QString &field, const QVariant &value)
+{
+    QVector<QVariantMap> out;
+    for (const QVariantMap &r : logRows(dir))
+        if (r.value(field) == value)
+            out << r;
+    return out;
+}
+
 QVariant querySingle(const QString &file, const QString &sql)
 {
     QVariant result;
@@ -166,6 +175,19 @@ QVariantMap settingsRow(const QString &dir, const QString &control)
             return row;
     }
     return {};
+}
+
+std::unique_ptr<Quellix> registeredControl(const QString &name, const QVariantMap &fields)
+{
+    auto control = std::make_unique<Quellix>();
+    control->setObjectName(name);
+    control->REGISTER();
+    if (!fields.isEmpty()) {
+        for (auto it = fields.begin(); it != fields.end(); ++it)
+            setSettingsField(name, it.key(), it.value());
+        control->REGISTER();
+    }
+    return control;
 }
 
 } // namespace testsupport

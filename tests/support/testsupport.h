@@ -6,6 +6,8 @@
 #include <QVariantMap>
 #include <QVector>
 
+#include <memory>
+
 /// Helpers shared by the tests: a temporary store directory made current,
 /// stand-by messages answered without a window, and direct reads of the
 /// store files.
@@ -36,6 +38,9 @@ QVector<QVariantMap> readTable(const QString &file, const QString &table);
 /// The rows of LOG.MDB's table LOG in the directory.
 QVector<QVariantMap> logRows(const QString &dir);
 
+/// The rows of LOG whose `field` holds `value`, in row order.
+QVector<QVariantMap> logRowsWhere(const QString &dir, const QString &field, const QVariant &value);
+
 /// Runs an SQL statement on a store file with the store password; returns
 /// the first column of the first row (or an invalid QVariant).
 QVariant querySingle(const QString &file, const QString &sql);
@@ -61,6 +66,10 @@ public:
 /// Sets one field of the settings row of `control` in the current store
 /// directory's SETTINGS.MDB (as the properties dialog would).
 void setSettingsField(const QString &control, const QString &field, const QVariant &value);
+
+/// A control named `name`, registered in the current store directory, with
+/// `fields` written into its settings row and the row loaded again.
+std::unique_ptr<Quellix> registeredControl(const QString &name, const QVariantMap &fields = {});
 
 /// The settings row of `control` (first match), as field -> value.
 QVariantMap settingsRow(const QString &dir, const QString &control);

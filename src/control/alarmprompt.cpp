@@ -5,7 +5,7 @@
 
 #include "logstore.h"
 #include "numbertext.h"
-#include "quellixerror.h"
+#include "error.h"
 #include "recordstore.h"
 #include "storefiles.h"
 

@@ -6,7 +6,7 @@
 // through Qt Multimedia and stays silent on machines without an audio output.
 
 #include "alarmsound.h"
-#include "quellixerror.h"
+#include "error.h"
 
 #include <QAudioDevice>
 #include <QAudioFormat>

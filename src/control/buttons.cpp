@@ -3,27 +3,39 @@
 #include "handlerstep.h"
 #include "hostcolor.h"
 #include "quellix_p.h"
-#include "quellixerror.h"
+#include "error.h"
 #include "recording.h"
 
 #include <QLineEdit>
 #include <QLoggingCategory>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 
 using namespace quellix;
 using namespace quellix::store;
 
-Q_LOGGING_CATEGORY(lcButtons, "quellix.buttons")
 
 namespace {
 
 // A click handler runs from the event loop: a store failure loses the
-// record but must never end the host program.
+// record but must never end the host program. The host hears of it through
+// errorOccurred, unless the handler's own events deleted the control.
 template<typename Fn>
-void fromEventLoop(const QString &control, const char *what, Fn &&fn)
+void fromEventLoop(QuellixPrivate *d, const char *what, Fn &&fn)
 {
-    runStep(lcButtons, StepReport::Warning, control, what, std::forward<Fn>(fn));
+    QPointer<Quellix> alive(d->q);
+    QString why;
+    try {
+        fn();
+        return;
+    } catch (const std::exception &e) {
+        why = QString::fromUtf8(e.what());
+    } catch (...) {
+        why = QStringLiteral("unknown error");
+    }
+    if (alive)
+        d->reportError(QString::fromLatin1(what), why);
 }
 
 void setTextColour(QLineEdit *box, const QColor &colour)
@@ -39,24 +51,28 @@ void setTextColour(QLineEdit *box, const QColor &colour)
 
 void QuellixPrivate::connectButtons()
 {
-    QObject::connect(cHold, &QPushButton::clicked, q, [this] { fromEventLoop(name(), "Hold", [this] { holdClicked(); }); });
+    QObject::connect(cHold, &QPushButton::clicked, q, [this] { fromEventLoop(this, "Hold", [this] { holdClicked(); }); });
     QObject::connect(cReset, &QPushButton::clicked, q,
-                     [this] { fromEventLoop(name(), "Alarm Reset", [this] { resetClicked(); }); });
+                     [this] { fromEventLoop(this, "Alarm Reset", [this] { resetClicked(); }); });
     QObject::connect(timerData, &QTimer::timeout, q,
-                     [this] { fromEventLoop(name(), "recording", [this] { sampleTick(); }); });
+                     [this] { fromEventLoop(this, "recording", [this] { sampleTick(); }); });
 }
 
 void QuellixPrivate::holdClicked()
 {
+    // A host handler may delete the control: nothing of it is touched after
+    // an event whose handler did.
     if (s.onHold) {
         s.onHold = false;
         setTextColour(tOnHold, hostColor(hostRgb(0, 128, 0)));
-        Q_EMIT q->HoldOff();
+        if (!raise(&Quellix::HoldOff))
+            return;
         logUserAction(QStringLiteral("Hold Off"));
     } else {
         s.onHold = true;
         setTextColour(tOnHold, hostColor(s.holdIndicatorColor));
-        Q_EMIT q->HoldOn();
+        if (!raise(&Quellix::HoldOn))
+            return;
         logUserAction(QStringLiteral("Hold On"));
     }
     Q_EMIT q->Click();

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "range.h"
+
 #include <QString>
 #include <array>
 #include <cstdint>
@@ -9,8 +11,6 @@ namespace quellix {
 /// The four limits, in the order the settings row keeps their groups.
 enum class Limit { Upper = 0, Warning = 1, Caution = 2, Lower = 3 };
 
-/// The five range states of the scan, and "none" before the first entry.
-enum class Range { None, Lower, Upper, Normal, Warning, Caution };
 
 /// "LOWER", "UPPER", "NORMAL", "WARNING", "CAUTION", or "" for none.
 QString rangeText(Range r);

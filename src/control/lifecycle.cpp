@@ -6,7 +6,7 @@
 #include "facelayout.h"
 #include "handlerstep.h"
 #include "quellix_p.h"
-#include "quellixerror.h"
+#include "error.h"
 
 #include <QEvent>
 #include <QLabel>

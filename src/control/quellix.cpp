@@ -3,9 +3,11 @@
 #include "hostcolor.h"
 #include "numbertext.h"
 #include "quellix_p.h"
-#include "quellixerror.h"
+#include "error.h"
 
 #include <QLabel>
+#include <QLoggingCategory>
+#include <QPointer>
 #include <QMetaMethod>
 #include <QLineEdit>
 #include <QPushButton>
@@ -14,6 +16,8 @@
 #include <cmath>
 
 using namespace quellix;
+
+Q_LOGGING_CATEGORY(lcQuellix, "quellix")
 using quellix::store::OnError;
 
 QString quellix::rangeText(Range r)
@@ -69,11 +73,11 @@ void QuellixPrivate::showReadout(double value)
     setBoxText(tReadout, formatReadout(value));
 }
 
-void QuellixPrivate::showOutput(double value)
+bool QuellixPrivate::showOutput(double value)
 {
     setBoxText(tOutput, formatReadout(value));
     // The output box tells the host of every new text it shows.
-    Q_EMIT q->OutputChange(s.outputValue);
+    return raise(&Quellix::OutputChange, s.outputValue);
 }
 
 void QuellixPrivate::outputTextEdited()
@@ -85,13 +89,54 @@ void QuellixPrivate::outputTextEdited()
     Q_EMIT q->OutputChange(s.outputValue);
 }
 
-void QuellixPrivate::notify(const char *name)
+bool QuellixPrivate::notify(const char *name)
 {
     // The name is only built for a host that listens: the value pipeline
     // notifies three times per reading.
     static const QMetaMethod signal = QMetaMethod::fromSignal(&Quellix::propertyChanged);
-    if (q->isSignalConnected(signal))
-        Q_EMIT q->propertyChanged(QString::fromLatin1(name));
+    if (!q->isSignalConnected(signal))
+        return true;
+    return raise(&Quellix::propertyChanged, QString::fromLatin1(name));
+}
+
+template<typename Fn>
+void QuellixPrivate::hostCall(const char *property, Fn &&fn)
+{
+    // Only the outermost setter decides: the pipeline's inner steps share
+    // the caller's error regime.
+    const bool fromConnection = hostCallDepth == 0 && q->sender() != nullptr;
+    QPointer<Quellix> alive(q);
+    ++hostCallDepth;
+    struct Leave {
+        QPointer<Quellix> &alive;
+        int &depth;
+        ~Leave()
+        {
+            if (alive)
+                --depth;
+        }
+    } leave{alive, hostCallDepth};
+    if (!fromConnection) {
+        fn();
+        return;
+    }
+    QString why;
+    try {
+        fn();
+        return;
+    } catch (const std::exception &e) {
+        why = QString::fromUtf8(e.what());
+    } catch (...) {
+        why = QStringLiteral("unknown error");
+    }
+    if (alive)
+        reportError(QString::fromLatin1(property), why);
+}
+
+void QuellixPrivate::reportError(const QString &property, const QString &message)
+{
+    qCWarning(lcQuellix, "%s: %s: %s", qPrintable(name()), qPrintable(property), qPrintable(message));
+    Q_EMIT q->errorOccurred(property, message);
 }
 
 void QuellixPrivate::writeThrough(const QString &field, const QVariant &value)
@@ -101,18 +146,50 @@ void QuellixPrivate::writeThrough(const QString &field, const QVariant &value)
     dbData.update();
 }
 
-void QuellixPrivate::recomputeDisplay()
+bool QuellixPrivate::recomputeDisplay()
 {
     if (s.onHold)
-        return;
-    q->setDisplayValue(scaled(s.inputMultiplier, s.inputValue, s.inputOffset));
+        return true;
+    return applyDisplay(scaled(s.inputMultiplier, s.inputValue, s.inputOffset));
 }
 
-void QuellixPrivate::recomputeOutput()
+bool QuellixPrivate::recomputeOutput()
 {
     if (s.onHold)
-        return;
-    q->setOutputValue(scaled(s.outputMultiplier, s.displayValue, s.outputOffset));
+        return true;
+    return applyOutput(scaled(s.outputMultiplier, s.displayValue, s.outputOffset));
+}
+
+bool QuellixPrivate::applyInput(double v)
+{
+    s.inputValue = v;
+    if (!notify("InputValue"))
+        return false;
+    if (!s.enabled || s.onHold)
+        return true;
+    return applyDisplay(scaled(s.inputMultiplier, s.inputValue, s.inputOffset))
+           && raise(&Quellix::InputChange, s.inputValue) && raise(&Quellix::Change);
+}
+
+bool QuellixPrivate::applyDisplay(double v)
+{
+    if (s.onHold || !s.enabled)
+        return true;
+    s.displayValue = v;
+    if (!notify("DisplayValue"))
+        return false;
+    showReadout(v);
+    return applyOutput(scaled(s.outputMultiplier, s.displayValue, s.outputOffset))
+           && raise(&Quellix::DisplayChange, s.displayValue) && raise(&Quellix::Change);
+}
+
+bool QuellixPrivate::applyOutput(double v)
+{
+    if (!s.enabled)
+        return true;
+    s.outputValue = v;
+    return notify("OutputValue") && showOutput(v) && raise(&Quellix::OutputChange, s.outputValue)
+           && raise(&Quellix::Change);
 }
 
 store::LogRecord QuellixPrivate::makeRecord(const QString &type, const QString &event, NumberForm form) const
@@ -176,166 +253,189 @@ bool Quellix::Onhold() const { return d->s.onHold; }
 bool Quellix::userMode() const { return d->userMode; }
 void Quellix::setUserMode(bool running) { d->userMode = running; }
 
+quellix::Range Quellix::currentRange() const { return d->s.currentRange; }
+
 qint16 Quellix::Scanrate() const
 {
-    if (d->s.scanrate < -32768 || d->s.scanrate > 32767)
-        throw Error(Error::Kind::Overflow, QStringLiteral("Overflow"));
     return qint16(d->s.scanrate);
+}
+
+void Quellix::setValue(double reading)
+{
+    QPointer<Quellix> alive(this);
+    try {
+        ++d->hostCallDepth;
+        const bool stillHere = d->applyInput(reading);
+        if (stillHere)
+            --d->hostCallDepth;
+        return;
+    } catch (const std::exception &e) {
+        if (alive) {
+            --d->hostCallDepth;
+            d->reportError(QStringLiteral("InputValue"), QString::fromUtf8(e.what()));
+        }
+    } catch (...) {
+        if (alive) {
+            --d->hostCallDepth;
+            d->reportError(QStringLiteral("InputValue"), QStringLiteral("unknown error"));
+        }
+    }
 }
 
 void Quellix::setAutoRedraw(bool on)
 {
-    d->s.autoRedraw = on;
-    d->notify("AutoRedraw");
+    d->hostCall("AutoRedraw", [&] {
+        d->s.autoRedraw = on;
+        d->notify("AutoRedraw");
+    });
 }
 
 void Quellix::setControlEnabled(bool on)
 {
-    d->s.enabled = on;
-    d->notify("Enabled");
-    // Every element and the write-through are attempted, whatever fails.
-    for (QWidget *w : d->enabledFollowers())
-        w->setEnabled(on);
-    try {
-        d->writeThrough(QStringLiteral("Enabled"), on);
-    } catch (const Error &) {
-    }
+    d->hostCall("Enabled", [&] {
+        d->s.enabled = on;
+        if (!d->notify("Enabled"))
+            return;
+        // Every element and the write-through are attempted, whatever fails.
+        for (QWidget *w : d->enabledFollowers())
+            w->setEnabled(on);
+        try {
+            d->writeThrough(QStringLiteral("Enabled"), on);
+        } catch (const Error &) {
+        }
+    });
 }
 
 void Quellix::setInputValue(double v)
 {
-    d->s.inputValue = v;
-    d->notify("InputValue");
-    if (!d->s.enabled || d->s.onHold)
-        return;
-    setDisplayValue(QuellixPrivate::scaled(d->s.inputMultiplier, d->s.inputValue, d->s.inputOffset));
-    Q_EMIT InputChange(d->s.inputValue);
-    Q_EMIT Change();
+    d->hostCall("InputValue", [&] { d->applyInput(v); });
 }
 
 void Quellix::setDisplayValue(double v)
 {
-    if (d->s.onHold || !d->s.enabled)
-        return;
-    d->s.displayValue = v;
-    d->notify("DisplayValue");
-    d->showReadout(v);
-    setOutputValue(QuellixPrivate::scaled(d->s.outputMultiplier, d->s.displayValue, d->s.outputOffset));
-    Q_EMIT DisplayChange(d->s.displayValue);
-    Q_EMIT Change();
+    d->hostCall("DisplayValue", [&] { d->applyDisplay(v); });
 }
 
 void Quellix::setOutputValue(double v)
 {
-    if (!d->s.enabled)
-        return;
-    d->s.outputValue = v;
-    d->notify("OutputValue");
-    d->showOutput(v);
-    Q_EMIT OutputChange(d->s.outputValue);
-    Q_EMIT Change();
+    d->hostCall("OutputValue", [&] { d->applyOutput(v); });
 }
+
+namespace {
+
+// The steps shared by the setters of the settings-backed properties: store,
+// notify, write through, recompute, log. A handler of the notification that
+// deletes the control ends the setter there.
+template<typename Store, typename Recompute>
+void settingSetter(QuellixPrivate *d, const char *property, const QString &field, const QVariant &value,
+                   const QString &event, Store &&store, Recompute &&recompute)
+{
+    d->hostCall(property, [&] {
+        store();
+        if (!d->notify(property))
+            return;
+        d->writeThrough(field, value);
+        if (!recompute())
+            return;
+        d->logUserAction(event);
+    });
+}
+
+} // namespace
 
 void Quellix::setInputMultiplier(double v)
 {
-    d->s.inputMultiplier = v;
-    d->notify("InputMultiplier");
-    d->writeThrough(QStringLiteral("Input Multiplier"), v);
-    d->recomputeDisplay();
-    d->logUserAction(QStringLiteral("Input Multiplier Change"));
+    settingSetter(d.get(), "InputMultiplier", QStringLiteral("Input Multiplier"), v,
+                  QStringLiteral("Input Multiplier Change"), [&] { d->s.inputMultiplier = v; },
+                  [&] { return d->recomputeDisplay(); });
 }
 
 void Quellix::setInputOffset(double v)
 {
-    d->s.inputOffset = v;
-    d->notify("InputOffset");
-    d->writeThrough(QStringLiteral("Input Offset"), v);
-    d->recomputeDisplay();
-    d->logUserAction(QStringLiteral("Input Offset Change"));
+    settingSetter(d.get(), "InputOffset", QStringLiteral("Input Offset"), v, QStringLiteral("Input Offset Change"),
+                  [&] { d->s.inputOffset = v; }, [&] { return d->recomputeDisplay(); });
 }
 
 void Quellix::setOutputMultiplier(double v)
 {
-    d->s.outputMultiplier = v;
-    d->notify("OutputMultiplier");
-    d->writeThrough(QStringLiteral("Output Multiplier"), v);
-    d->recomputeOutput();
-    d->logUserAction(QStringLiteral("Output Multiplier Change"));
+    settingSetter(d.get(), "OutputMultiplier", QStringLiteral("Output Multiplier"), v,
+                  QStringLiteral("Output Multiplier Change"), [&] { d->s.outputMultiplier = v; },
+                  [&] { return d->recomputeOutput(); });
 }
 
 void Quellix::setOutputOffset(double v)
 {
-    d->s.outputOffset = v;
-    d->notify("OutputOffset");
-    d->writeThrough(QStringLiteral("Output Offset"), v);
-    d->recomputeOutput();
-    d->logUserAction(QStringLiteral("Output Offset Change"));
+    settingSetter(d.get(), "OutputOffset", QStringLiteral("Output Offset"), v, QStringLiteral("Output Offset Change"),
+                  [&] { d->s.outputOffset = v; }, [&] { return d->recomputeOutput(); });
+}
+
+namespace {
+constexpr auto kNoRecompute = [] { return true; };
 }
 
 void Quellix::setLowerLimit(double v)
 {
-    d->s.lowerLimit = v;
-    d->notify("LowerLimit");
-    d->writeThrough(QStringLiteral("Lower Limit Value"), v);
-    d->logUserAction(QStringLiteral("Lower Limit Change"));
+    settingSetter(d.get(), "LowerLimit", QStringLiteral("Lower Limit Value"), v, QStringLiteral("Lower Limit Change"),
+                  [&] { d->s.lowerLimit = v; }, kNoRecompute);
 }
 
 void Quellix::setCautionLimit(double v)
 {
-    d->s.cautionLimit = v;
-    d->notify("CautionLimit");
-    d->writeThrough(QStringLiteral("Caution Limit Value"), v);
-    d->logUserAction(QStringLiteral("Caution Limit Change"));
+    settingSetter(d.get(), "CautionLimit", QStringLiteral("Caution Limit Value"), v,
+                  QStringLiteral("Caution Limit Change"), [&] { d->s.cautionLimit = v; }, kNoRecompute);
 }
 
 void Quellix::setWarningLimit(double v)
 {
-    d->s.warningLimit = v;
-    d->notify("WarningLimit");
-    d->writeThrough(QStringLiteral("Warning Limit Value"), v);
-    d->logUserAction(QStringLiteral("Warning Limits Change"));
+    settingSetter(d.get(), "WarningLimit", QStringLiteral("Warning Limit Value"), v,
+                  QStringLiteral("Warning Limits Change"), [&] { d->s.warningLimit = v; }, kNoRecompute);
 }
 
 void Quellix::setUpperLimit(double v)
 {
-    d->s.upperLimit = v;
-    d->notify("UpperLimit");
-    d->writeThrough(QStringLiteral("Upper Limit Value"), v);
-    d->logUserAction(QStringLiteral("Upper Limit Change"));
+    settingSetter(d.get(), "UpperLimit", QStringLiteral("Upper Limit Value"), v, QStringLiteral("Upper Limit Change"),
+                  [&] { d->s.upperLimit = v; }, kNoRecompute);
 }
 
 void Quellix::setUnits(const QString &units)
 {
-    d->s.units = units;
-    d->notify("Units");
-    setBoxText(d->tUnits, units);
-    d->writeThrough(QStringLiteral("Units"), units);
-    d->logUserAction(QStringLiteral("Units Change"));
+    d->hostCall("Units", [&] {
+        d->s.units = units;
+        if (!d->notify("Units"))
+            return;
+        setBoxText(d->tUnits, units);
+        d->writeThrough(QStringLiteral("Units"), units);
+        d->logUserAction(QStringLiteral("Units Change"));
+    });
 }
 
 void Quellix::setAscending(bool ascending)
 {
-    d->s.ascending = ascending;
-    d->notify("Ascending");
-    d->writeThrough(QStringLiteral("Direction"),
-                    ascending ? QStringLiteral("Ascending") : QStringLiteral("Descending"));
-    d->logUserAction(QStringLiteral("Limit Direction Change"));
+    settingSetter(d.get(), "Ascending", QStringLiteral("Direction"),
+                  ascending ? QStringLiteral("Ascending") : QStringLiteral("Descending"),
+                  QStringLiteral("Limit Direction Change"), [&] { d->s.ascending = ascending; }, kNoRecompute);
 }
 
 void Quellix::setPassword(const QString &password)
 {
-    d->s.password = password;
-    d->notify("Password");
-    d->writeThrough(QStringLiteral("Password"), password);
-    d->logUserAction(QStringLiteral("Password Change"));
+    settingSetter(d.get(), "Password", QStringLiteral("Password"), password, QStringLiteral("Password Change"),
+                  [&] { d->s.password = password; }, kNoRecompute);
 }
 
-void Quellix::setScanrate(qint16 ms)
+void Quellix::setScanrate(int ms)
 {
-    d->s.scanrate = ms; // sign-extended; the scan timer keeps its interval until the next load
-    d->notify("Scanrate");
-    d->writeThrough(QStringLiteral("Scanrate"), int(d->s.scanrate));
-    d->logUserAction(QStringLiteral("Scanrate Change"));
+    d->hostCall("Scanrate", [&] {
+        // A rate below 1 ms would stop the scan for good after the next
+        // load; one beyond 16 bits cannot be stored.
+        if (ms < 1 || ms > 32767)
+            throw Error(Error::Kind::InvalidValue,
+                        QStringLiteral("Scanrate %1 refused: the scan rate must be 1 to 32767 ms").arg(ms));
+        d->s.scanrate = ms; // the scan timer keeps its interval until the next load
+        if (!d->notify("Scanrate"))
+            return;
+        d->writeThrough(QStringLiteral("Scanrate"), ms);
+        d->logUserAction(QStringLiteral("Scanrate Change"));
+    });
 }
 
 void Quellix::REGISTER()

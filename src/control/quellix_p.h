@@ -23,6 +23,8 @@ public:
     Quellix *const q;
     quellix::ControlState s;
     bool userMode = true;
+    bool registered = false;  ///< set by the first registration
+    bool yielding = false;    ///< the scan tick is letting pending events run
 
     // face elements
     QLabel *iBorder = nullptr;
@@ -69,14 +71,39 @@ public:
     /// m × x + o, failing with an overflow error when the result is not finite.
     static double scaled(double m, double x, double o);
     void showReadout(double value);
-    void showOutput(double value);
+    bool showOutput(double value);
     void outputTextEdited();
 
+    // Calls from the host. A setter reached through a signal-slot connection
+    // (the event loop is on the stack) reports its failure instead of
+    // throwing; a direct call or setProperty() gets the quellix::Error.
+    int hostCallDepth = 0;
+    template<typename Fn>
+    void hostCall(const char *property, Fn &&fn);
+    /// Tells the host of a failure it could not be handed as an exception:
+    /// a warning on the "quellix" category and errorOccurred().
+    void reportError(const QString &property, const QString &message);
+
+    /// Emits a signal of the control. False when a handler deleted the
+    /// control: the caller must then return without touching anything of it.
+    template<typename... Params, typename... Args>
+    bool raise(void (Quellix::*signal)(Params...), Args &&...args)
+    {
+        QPointer<Quellix> alive(q);
+        (q->*signal)(std::forward<Args>(args)...);
+        return !alive.isNull();
+    }
+
+    // value pipeline steps; each returns false when the control was deleted
+    bool applyInput(double v);
+    bool applyDisplay(double v);
+    bool applyOutput(double v);
+
     // setter steps
-    void notify(const char *name);
+    bool notify(const char *name);
     void writeThrough(const QString &field, const QVariant &value);
-    void recomputeDisplay();   ///< DisplayValue from InputValue
-    void recomputeOutput();    ///< OutputValue from DisplayValue
+    bool recomputeDisplay();   ///< DisplayValue from InputValue
+    bool recomputeOutput();    ///< OutputValue from DisplayValue
     void logUserAction(const QString &event);
 
     // log records
@@ -97,6 +124,10 @@ public:
 
     // lifecycle
     void runtimeSave();
+
+    /// Keeps the accessible names and descriptions of the readouts and
+    /// indicators saying the range and the value in words.
+    void updateAccessibleTexts();
 
     // scan cycle (scan.cpp)
     void connectScan();

@@ -3,7 +3,7 @@
 #include "hostcolor.h"
 #include "handlerstep.h"
 #include "quellix_p.h"
-#include "quellixerror.h"
+#include "error.h"
 #include "recording.h"
 #include "storefiles.h"
 
@@ -43,6 +43,7 @@ void quietly(Fn &&fn)
 void QuellixPrivate::registerControl()
 {
     const QString control = name();
+    registered = true;
 
     // 1-2: name, zeroed input and readouts.
     tGaugeName->setText(control);

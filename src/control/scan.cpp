@@ -206,15 +206,39 @@ void QuellixPrivate::connectScan()
 
 void QuellixPrivate::scanTick()
 {
-    // Let clicks and host calls waiting in the queue run before evaluating;
-    // one of them may even delete this control.
-    QPointer<Quellix> alive(q);
-    QCoreApplication::processEvents();
-    if (!alive || !s.enabled || !userMode)
+    // A control in design mode or not registered has nothing to scan and
+    // must not run anybody's events from its timer.
+    if (!userMode || !registered)
         return;
+
+    // Qt never delivers a timer again while its own tick is on the stack.
+    // A modal window opened from inside this tick (a click run by the yield
+    // below, a host handler of a range event, a stand-by message) would
+    // then stop this control's scan until it closed. Restarting gives the
+    // timer a new identity that keeps firing inside such a window.
+    timerLimits->start();
+
+    // Let clicks and host calls waiting in the queue run before evaluating;
+    // one of them may even delete this control. A tick run from inside this
+    // control's own yield evaluates without yielding again.
+    QPointer<Quellix> alive(q);
+    if (!yielding) {
+        yielding = true;
+        QCoreApplication::processEvents();
+        if (!alive)
+            return;
+        yielding = false;
+    }
+    if (!s.enabled || !userMode)
+        return;
+    const Range before = s.currentRange;
     attempt(name(), "evaluation", [this] { evaluate(); });
-    if (alive)
-        Q_EMIT q->ScanComplete();
+    if (!alive)
+        return;
+    updateAccessibleTexts();
+    if (s.currentRange != before && !raise(&Quellix::rangeChanged, s.currentRange))
+        return;
+    Q_EMIT q->ScanComplete();
 }
 
 void QuellixPrivate::setIndicators(bool normalLit, bool cautionLit, bool warningLit)

@@ -1,6 +1,6 @@
 #include "logstore.h"
 
-#include "quellixerror.h"
+#include "error.h"
 #include "recordstore.h"
 #include "storefiles.h"
 

@@ -1,6 +1,6 @@
 #include "recordstore.h"
 
-#include "quellixerror.h"
+#include "error.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,7 +2,7 @@
 // current-sound buffer and the process-wide player.
 
 #include "alarmsound.h"
-#include "quellixerror.h"
+#include "error.h"
 
 #include <QTest>
 #include <QtEndian>

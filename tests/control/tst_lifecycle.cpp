@@ -4,7 +4,7 @@
 
 #include "alarmsound.h"
 #include "quellix.h"
-#include "quellixerror.h"
+#include "error.h"
 #include "testsupport.h"
 
 #include <QFile>

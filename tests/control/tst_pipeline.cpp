@@ -2,7 +2,7 @@
 // what every property setter does.
 
 #include "quellix.h"
-#include "quellixerror.h"
+#include "error.h"
 #include "testsupport.h"
 
 #include <QLabel>
@@ -77,12 +77,28 @@ private Q_SLOTS:
         const QStringList expected{"AutoRedraw", "Enabled", "InputMultiplier", "InputOffset", "OutputMultiplier",
                                    "OutputOffset", "DisplayValue", "Units", "OutputValue", "InputValue",
                                    "CautionLimit", "WarningLimit", "LowerLimit", "UpperLimit", "Ascending",
-                                   "Password", "Scanrate"};
+                                   "Password", "Scanrate", "Range"};
         QStringList props;
         for (int i = mo->propertyOffset(); i < mo->propertyCount(); ++i)
             props << QString::fromLatin1(mo->property(i).name());
         QCOMPARE(props, expected);
-        QCOMPARE(mo->property(mo->indexOfProperty("Scanrate")).metaType(), QMetaType::fromType<qint16>());
+        // Written by name as int so that no conversion wraps a rate into 16 bits.
+        QCOMPARE(mo->property(mo->indexOfProperty("Scanrate")).metaType(), QMetaType::fromType<int>());
+        const QMetaProperty range = mo->property(mo->indexOfProperty("Range"));
+        QVERIFY(range.isEnumType() && !range.isWritable());
+        QCOMPARE(range.enumerator().valueToKey(int(quellix::Range::Warning)), "Warning");
+        QCOMPARE(range.notifySignal().name(), QByteArray("rangeChanged"));
+        for (const auto &[prop, notify] : {std::pair{"DisplayValue", "DisplayChange"}, std::pair{"InputValue", "InputChange"},
+                                           std::pair{"OutputValue", "OutputChange"}})
+            QCOMPARE(mo->property(mo->indexOfProperty(prop)).notifySignal().name(), QByteArray(notify));
+        // Throwing setters are no slots: nothing wires them up by name, and
+        // the one slot for readings never throws.
+        QStringList slotNames;
+        for (int i = mo->methodOffset(); i < mo->methodCount(); ++i) {
+            if (mo->method(i).methodType() == QMetaMethod::Slot && mo->method(i).access() == QMetaMethod::Public)
+                slotNames << QString::fromLatin1(mo->method(i).name());
+        }
+        QCOMPARE(slotNames, QStringList{"setValue"});
         QCOMPARE(mo->property(mo->indexOfProperty("Units")).metaType(), QMetaType::fromType<QString>());
         QCOMPARE(mo->property(mo->indexOfProperty("Ascending")).metaType(), QMetaType::fromType<bool>());
 
@@ -314,10 +330,14 @@ private Q_SLOTS:
         meter->REGISTER();
         QCOMPARE(timer->interval(), 250);
         QVERIFY(timer->isActive());
-        meter->setScanrate(-5);
-        QCOMPARE(meter->Scanrate(), qint16(-5));
-        meter->REGISTER();
-        QVERIFY(!timer->isActive()); // no interval of zero or less spins the event loop
+        // A rate that would stop the scan, or that 16 bits cannot hold, is
+        // refused whichever way it is written, and nothing is stored.
+        for (int bad : {0, -5, 40000, 70000}) {
+            QVERIFY_THROWS_EXCEPTION(quellix::Error, meter->setScanrate(bad));
+            QVERIFY_THROWS_EXCEPTION(quellix::Error, meter->setProperty("Scanrate", bad));
+            QCOMPARE(meter->Scanrate(), qint16(250));
+            QCOMPARE(testsupport::settingsRow(dir->path(), "Meter1").value("Scanrate").toInt(), 250);
+        }
     }
 
     void failuresReachTheCaller()

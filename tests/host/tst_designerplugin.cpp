@@ -2,9 +2,8 @@
 // control, offers a default placement and makes controls that leave the
 // store files alone while a form is designed.
 
-#include "quellix.h"
-#include "storefiles.h"
-#include "testsupport.h"
+#include <quellix/quellix.h>
+#include <quellix/store.h>
 
 #include <QCoreApplication>
 #include <QDir>
@@ -12,6 +11,7 @@
 #include <QMetaProperty>
 #include <QPluginLoader>
 #include <QPointer>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QXmlStreamReader>
 #include <QtUiPlugin/QDesignerCustomWidgetInterface>
@@ -19,6 +19,30 @@
 #include <memory>
 
 namespace {
+
+// A fresh current directory for one test, with the stand-by messages
+// recorded instead of shown.
+class StoreDir
+{
+public:
+    StoreDir() : m_previous(QDir::currentPath())
+    {
+        QDir::setCurrent(m_dir.path());
+        quellix::setInformationHandler([this](const QString &, const QString &title) { messages << title; });
+    }
+    ~StoreDir()
+    {
+        quellix::setInformationHandler(nullptr);
+        QDir::setCurrent(m_previous);
+    }
+    QString path() const { return m_dir.path(); }
+    QString file(const QString &name) const { return m_dir.path() + QLatin1Char('/') + name; }
+    QStringList messages;
+
+private:
+    QTemporaryDir m_dir;
+    QString m_previous;
+};
 
 // The plugin's build folder, seen from the tests' build folder.
 QString pluginFolder()
@@ -116,7 +140,7 @@ private Q_SLOTS:
         QCOMPARE(m_loader.metaData().value(QStringLiteral("IID")).toString(),
                  QStringLiteral(QDesignerCustomWidgetInterface_iid));
         QCOMPARE(m_plugin->name(), QStringLiteral("Quellix"));
-        QCOMPARE(m_plugin->includeFile(), QStringLiteral("quellix.h"));
+        QCOMPARE(m_plugin->includeFile(), QStringLiteral("quellix/quellix.h"));
         QVERIFY(!m_plugin->isContainer());
         QVERIFY(!m_plugin->group().trimmed().isEmpty());
         QVERIFY(!m_plugin->toolTip().trimmed().isEmpty());
@@ -145,7 +169,7 @@ private Q_SLOTS:
     // size it, show it and keep it for a while.
     void designTimeControlLeavesTheStoresAlone()
     {
-        testsupport::StoreDir dir;
+        StoreDir dir;
         QWidget form;
         form.resize(400, 300);
 
@@ -164,7 +188,7 @@ private Q_SLOTS:
 
         QCOMPARE(entriesOf(dir.path()), QStringList());
         QCOMPARE(dir.messages, QStringList());
-        QCOMPARE(quellix::store::storeDirectory(), QString());
+        QCOMPARE(quellix::storeDirectory(), QString());
         // The face accepts the default size as it is.
         QCOMPARE(control->size(), QSize(176, 176));
 
@@ -177,7 +201,7 @@ private Q_SLOTS:
     // registration binds it to the stores of the current directory.
     void explicitRegistrationStillCreatesTheStores()
     {
-        testsupport::StoreDir dir;
+        StoreDir dir;
         std::unique_ptr<QWidget> made(m_plugin->createWidget(nullptr));
         auto *control = qobject_cast<Quellix *>(made.get());
         QVERIFY(control);
@@ -188,7 +212,7 @@ private Q_SLOTS:
 
         QVERIFY(QFile::exists(dir.file(QStringLiteral("SETTINGS.MDB"))));
         QVERIFY(QFile::exists(dir.file(QStringLiteral("LOG.MDB"))));
-        QCOMPARE(testsupport::settingsRow(dir.path(), QStringLiteral("quellix")).value(QStringLiteral("Control Name")),
+        QCOMPARE(quellix::settingsField(dir.path(), QStringLiteral("quellix"), QStringLiteral("Control Name")),
                  QVariant(QStringLiteral("quellix")));
         QVERIFY(!control->userMode());
     }

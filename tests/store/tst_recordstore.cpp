@@ -1,7 +1,7 @@
 // The record store: files, cursors and what the files themselves refuse.
 
 #include "logstore.h"
-#include "quellixerror.h"
+#include "error.h"
 #include "recordstore.h"
 #include "storefiles.h"
 #include "testsupport.h"

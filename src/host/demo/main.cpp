@@ -12,9 +12,8 @@
 // ends: its window closed, SIGINT or SIGTERM received, or a snapshot taken.
 // The store files SETTINGS.MDB and LOG.MDB lie in the current directory.
 
-#include "quellix.h"
-#include "recordstore.h"
-#include "storefiles.h"
+#include <quellix/quellix.h>
+#include <quellix/store.h>
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -90,44 +89,22 @@ constexpr MeterSetup kMeters[] = {
 
 bool hasSettingsRow(const QString &name)
 {
-    using namespace quellix::store;
-    const QString dir = QDir::currentPath();
-    if (!storeFileExists(dir, QLatin1String(kSettingsFileName)))
-        return false;
     try {
-        Cursor c;
-        c.setDatabaseName(storeFilePath(dir, QLatin1String(kSettingsFileName)));
-        c.setRecordSource(QStringLiteral("Settings"));
-        c.refresh();
-        for (; !c.eof(); c.moveNext()) {
-            if (c.field(QStringLiteral("Control Name")).toString() == name)
-                return true;
-        }
+        return !quellix::settingsField(QDir::currentPath(), name, QStringLiteral("Control Name")).isNull();
     } catch (const std::exception &) {
+        return false;
     }
-    return false;
 }
 
 // Switches the demo wants on in a new row: system and user logging (so the
 // shut down is recorded) and a sample every minute.
 void setLogSwitches(const QString &name)
 {
-    using namespace quellix::store;
-    Cursor c;
-    c.setDatabaseName(storeFilePath(QDir::currentPath(), QLatin1String(kSettingsFileName)));
-    c.setRecordSource(QStringLiteral("Settings"));
-    c.refresh();
-    for (; !c.eof(); c.moveNext()) {
-        if (c.field(QStringLiteral("Control Name")).toString() != name)
-            continue;
-        c.edit();
-        c.setField(QStringLiteral("Log System Errors"), true);
-        c.setField(QStringLiteral("Log User Actions"), true);
-        c.setField(QStringLiteral("Log Displayed Every"), true);
-        c.setField(QStringLiteral("Log Every Time Interval"), QStringLiteral("1 Minute"));
-        c.update();
-        return;
-    }
+    const QString dir = QDir::currentPath();
+    quellix::setSettingsField(dir, name, QStringLiteral("Log System Errors"), true);
+    quellix::setSettingsField(dir, name, QStringLiteral("Log User Actions"), true);
+    quellix::setSettingsField(dir, name, QStringLiteral("Log Displayed Every"), true);
+    quellix::setSettingsField(dir, name, QStringLiteral("Log Every Time Interval"), QStringLiteral("1 Minute"));
 }
 
 // A meter met for the first time gets the demo's units, limits and log
@@ -201,7 +178,7 @@ int main(int argc, char **argv)
     // Nobody is there to close a stand-by message during an unattended
     // snapshot: show it on the terminal instead.
     if (parser.isSet(snapshotOpt)) {
-        quellix::store::setInformationHandler([](const QString &text, const QString &title) {
+        quellix::setInformationHandler([](const QString &text, const QString &title) {
             std::printf("%s: %s\n", qPrintable(title), qPrintable(text));
         });
     }

@@ -1,6 +1,6 @@
 #include "quellixdesignerplugin.h"
 
-#include "quellix.h"
+#include <quellix/quellix.h>
 
 #include <QPixmap>
 
@@ -41,7 +41,7 @@ QString QuellixDesignerPlugin::whatsThis() const
 
 QString QuellixDesignerPlugin::includeFile() const
 {
-    return QStringLiteral("quellix.h");
+    return QStringLiteral("quellix/quellix.h");
 }
 
 QIcon QuellixDesignerPlugin::icon() const

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "quellix_global.h"
+
 #include <QString>
 #include <stdexcept>
 
@@ -8,7 +10,7 @@ namespace quellix {
 /// The error every failing operation of the control library reports to its
 /// caller. Property setters, the operator buttons and the store cursors throw
 /// it; handlers driven by the event loop catch it so the host never ends.
-class Error : public std::runtime_error
+class QUELLIX_EXPORT Error : public std::runtime_error
 {
 public:
     enum class Kind {

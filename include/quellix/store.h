@@ -1,0 +1,33 @@
+#pragma once
+
+#include "quellix_global.h"
+
+#include <QString>
+#include <QVariant>
+
+#include <functional>
+
+namespace quellix {
+
+/// Shows the stores' information messages (the stand-by messages before a
+/// store file is created). The default shows a modal message box and
+/// returns when the operator closes it; an unattended host installs its
+/// own. A null handler restores the default.
+using InformationHandler = std::function<void(const QString &text, const QString &title)>;
+QUELLIX_EXPORT void setInformationHandler(InformationHandler handler);
+
+/// The store directory: the current directory captured by the latest
+/// registration, or empty before any control registered.
+QUELLIX_EXPORT QString storeDirectory();
+
+/// Reads one field of a control's settings row in SETTINGS.MDB of `dir`.
+/// Throws quellix::Error (NotFound) when the file or the row is missing.
+QUELLIX_EXPORT QVariant settingsField(const QString &dir, const QString &control, const QString &field);
+
+/// Writes one field of a control's settings row in SETTINGS.MDB of `dir`.
+/// Throws quellix::Error when the row is missing or the field cannot hold
+/// the value; the row is left as it was then.
+QUELLIX_EXPORT void setSettingsField(const QString &dir, const QString &control, const QString &field,
+                                     const QVariant &value);
+
+} // namespace quellix

@@ -64,18 +64,33 @@ void QuellixPrivate::holdClicked()
     // an event whose handler did.
     if (s.onHold) {
         s.onHold = false;
-        setTextColour(tOnHold, hostColor(hostRgb(0, 128, 0)));
+        showHoldIndicator();
         if (!raise(&Quellix::HoldOff))
             return;
         logUserAction(QStringLiteral("Hold Off"));
     } else {
         s.onHold = true;
-        setTextColour(tOnHold, hostColor(s.holdIndicatorColor));
+        showHoldIndicator();
         if (!raise(&Quellix::HoldOn))
             return;
         logUserAction(QStringLiteral("Hold On"));
     }
     Q_EMIT q->Click();
+}
+
+void QuellixPrivate::showHoldIndicator()
+{
+    // Released: dark green text; held: the configured hold colour.
+    setTextColour(tOnHold, hostColor(s.onHold ? s.holdIndicatorColor : hostRgb(0, 128, 0)));
+}
+
+void QuellixPrivate::releaseHold()
+{
+    // The indicator keeps its design colour until a hold is released.
+    if (!s.onHold)
+        return;
+    s.onHold = false;
+    showHoldIndicator();
 }
 
 void QuellixPrivate::resetClicked()

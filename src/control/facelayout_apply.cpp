@@ -79,7 +79,7 @@ public:
     void raiseResize() override
     {
         if (!m_tooDeep)
-            Q_EMIT m_q->Resize();
+            m_d.raiseResizeLater(kMaxNestedPasses);
     }
 
     void setFontPoints(Element e, float points) override

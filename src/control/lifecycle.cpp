@@ -203,6 +203,9 @@ bool Quellix::eventFilter(QObject *watched, QEvent *e)
         return QWidget::eventFilter(watched, e);
 
     auto *me = static_cast<QMouseEvent *>(e);
+    // A host handler of Click, DblClick or MouseMove may delete the control
+    // with the element: the event then goes no further.
+    QPointer<Quellix> alive(this);
     switch (kind) {
     case Relay::BorderKind:
         if (w->isEnabled())
@@ -213,7 +216,7 @@ bool Quellix::eventFilter(QObject *watched, QEvent *e)
         if (w->isEnabled())
             follow(this, *st, watched, me, true, false);
         // The box keeps its own handling (selecting its text).
-        return false;
+        return !alive;
     case Relay::Swallow:
         return true;
     case Relay::None:
@@ -292,16 +295,45 @@ void Quellix::ambientChanged()
 
 void Quellix::terminate() {}
 
+void QuellixPrivate::raiseResizeLater(int limit)
+{
+    const int generation = resizeGeneration + 1;
+    if (generation > limit)
+        return;
+    Quellix *control = q;
+    QMetaObject::invokeMethod(
+        control,
+        [control, generation] {
+            QPointer<Quellix> alive(control);
+            QuellixPrivate *d = control->d.get();
+            const int outer = d->resizeGeneration;
+            d->resizeGeneration = generation;
+            Q_EMIT control->Resize();
+            if (alive)
+                d->resizeGeneration = outer;
+        },
+        Qt::QueuedConnection);
+}
+
 void Quellix::showEvent(QShowEvent *e)
 {
     QWidget::showEvent(e);
-    Q_EMIT Show();
+    d->raiseLater(&Quellix::Show);
 }
 
 void Quellix::hideEvent(QHideEvent *e)
 {
     QWidget::hideEvent(e);
-    Q_EMIT Hide();
+    d->raiseLater(&Quellix::Hide);
+}
+
+void QuellixPrivate::raiseLater(void (Quellix::*signal)())
+{
+    // Qt goes on using the widget after a show, hide or resize event
+    // returns; a host deleting the control from inside one would crash it.
+    // Queued on the control, the event is dropped if the control goes first.
+    Quellix *control = q;
+    QMetaObject::invokeMethod(control, [control, signal] { Q_EMIT (control->*signal)(); }, Qt::QueuedConnection);
 }
 
 void QuellixPrivate::runtimeSave()

@@ -47,6 +47,12 @@ public:
     // resize passes: how deep they are nested now, and how many have run
     int resizeDepth = 0;
     quint64 resizePasses = 0;
+    /// How many Resize events in a row were caused by the host resizing the
+    /// control from its own Resize handler; -1 outside such a handler.
+    int resizeGeneration = -1;
+    /// Raises Resize once Qt has finished resizing. A host that resizes the
+    /// control from every Resize handler gets at most `limit` more.
+    void raiseResizeLater(int limit);
 
     // timers
     QTimer *timerLimits = nullptr;
@@ -145,6 +151,14 @@ public:
     // buttons and recording
     void connectButtons();
     void holdClicked();
+    /// Colours the hold indicator for the current hold state.
+    void showHoldIndicator();
+    /// Ends a hold without events or records, showing the released state.
+    void releaseHold();
+    /// Raises a parameterless event once Qt has finished the change that
+    /// caused it (shown, hidden, laid out), so a handler may delete the
+    /// control.
+    void raiseLater(void (Quellix::*signal)());
     void resetClicked();
     void sampleTick();
 };

@@ -11,6 +11,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLoggingCategory>
+#include <QPointer>
 #include <QPushButton>
 #include <QTimer>
 
@@ -50,16 +51,27 @@ void QuellixPrivate::registerControl()
     s.inputValue = 0;
     tReadout->setText(QStringLiteral("0.00"));
     s.autoRedraw = false;
+    // Like every new text of the output box, this one is announced. A host
+    // handler may delete the control: registration then ends here.
     tOutput->setText(QStringLiteral("0.00"));
+    if (!raise(&Quellix::OutputChange, s.outputValue))
+        return;
 
     // 3-5: the store directory and the two files.
     store::setStoreDirectory(QDir::currentPath());
     const QString dir = store::storeDirectory();
+    // Each creation shows a modal stand-by message first; the control may
+    // be deleted while it is open.
+    QPointer<Quellix> alive(q);
     if (!store::storeFileExists(dir, QLatin1String(kSettingsFileName)))
         ignoring(control, "creating SETTINGS.MDB",
                  [&] { createSettingsStore(storeFilePath(dir, QLatin1String(kSettingsFileName))); });
+    if (!alive)
+        return;
     if (!store::storeFileExists(dir, QLatin1String(kLogFileName)))
         ignoring(control, "creating LOG.MDB", [&] { createLogStore(storeFilePath(dir, QLatin1String(kLogFileName))); });
+    if (!alive)
+        return;
 
     // 6: point the three cursors at the files.
     const QString settingsPath = storeFilePath(dir, QLatin1String(kSettingsFileName));
@@ -282,7 +294,7 @@ void QuellixPrivate::loadSettingsRow()
     r.integer("Graph Type", s.graphType);
     r.flag("Enabled", s.enabled);
 
-    s.onHold = false;
+    releaseHold();
     s.alarmReset = false;
     cReset->setText(QStringLiteral("Alarm Reset"));
 }
@@ -303,7 +315,7 @@ void QuellixPrivate::applyFactoryValues()
     s.upperLimit = 100;
     s.units = QStringLiteral("%");
     tUnits->setText(s.units);
-    s.onHold = false;
+    releaseHold();
     s.hiddenCaption = name();
     s.password = QStringLiteral("marigold");
     s.scanrate = 500;

@@ -441,6 +441,7 @@ private Q_SLOTS:
         QSignalSpy spy(q, &Quellix::Resize);
         q->resize(requested);
         QCOMPARE(q->size(), final);
+        QCoreApplication::processEvents(); // Resize is raised once Qt has finished resizing
         QCOMPARE(spy.count(), resizes);
         verifyWidgetAtItsSize(*q);
         // Layout leaves the elements' state alone.
@@ -455,6 +456,7 @@ private Q_SLOTS:
         QSignalSpy hiddenSpy(hidden, &Quellix::Resize);
         hidden->show();
         QCOMPARE(hidden->size(), final);
+        QCoreApplication::processEvents();
         QCOMPARE(hiddenSpy.count(), resizes);
         verifyWidgetAtItsSize(*hidden);
     }
@@ -493,6 +495,7 @@ private Q_SLOTS:
             q->resize(q->width() + 1, q->height());
         });
         q->resize(200, 176);
+        QTest::qWait(50); // each Resize is raised once Qt has finished the resize before it
         QVERIFY(raised > 1);
         QVERIFY(raised < 40);
         QCOMPARE(q->width(), 200 + raised);

@@ -306,6 +306,8 @@ private Q_SLOTS:
         QVERIFY(QTest::qWaitForWindowExposed(meter.get()));
         meter->hide();
         meter->show();
+        // Raised once Qt has finished showing or hiding, in order.
+        QCoreApplication::processEvents();
         QStringList seen = log.names();
         seen.removeIf([](const QString &n) { return n != "Show" && n != "Hide"; });
         QCOMPARE(seen, (QStringList{"Show", "Hide", "Show"}));

@@ -10,7 +10,7 @@ PACKAGES=(
   libqt6opengl6-dev libqt6openglwidgets6 libvulkan-dev
   libsqlcipher-dev sqlcipher
   fonts-liberation libgl1-mesa-dev
-  libbenchmark-dev xvfb xauth
+  libbenchmark-dev xvfb xauth valgrind
 )
 
 missing=()

@@ -2,6 +2,7 @@
 // and the timers.
 
 #include "facebitmaps.h"
+#include "fittedtext.h"
 #include "hostcolor.h"
 #include "quellix_p.h"
 
@@ -119,6 +120,17 @@ void QuellixPrivate::createFace()
                      QStringLiteral("Units Display"));
     for (QLineEdit *indicator : {tNormal, tCaution, tWarning, tCommLight, tOnHold, tRecordLite})
         indicator->setReadOnly(true);
+    // A value or unit too wide for its box is shown smaller, never cut.
+    for (QLineEdit *box : {tReadout, tOutput, tUnits})
+        new face::FittedText(box);
+
+    // Names that say what each box is; their descriptions say what it
+    // shows (updateAccessibleTexts()).
+    tReadout->setAccessibleName(QStringLiteral("Displayed value"));
+    tOutput->setAccessibleName(QStringLiteral("Output value"));
+    tNormal->setAccessibleName(QStringLiteral("Normal indicator"));
+    tCaution->setAccessibleName(QStringLiteral("Caution indicator"));
+    tWarning->setAccessibleName(QStringLiteral("Warning indicator"));
 
     cHold = makeButton(q, "c_HOLD", QStringLiteral("Hold"), QStringLiteral("Press To Toggle Display Hold Status"));
     cLogs = makeButton(q, "c_LOGS", QStringLiteral("Logs"), QStringLiteral("Press To View Logs"));
@@ -135,6 +147,8 @@ void QuellixPrivate::createFace()
             outputTextEdited();
         }
     });
+
+    updateAccessibleTexts();
 
     timerLimits = makeTimer(q, "timer_LIMITS", 1000, true);
     timerNormal = makeTimer(q, "timer_NORMAL", 250, false);

@@ -54,6 +54,22 @@ constexpr std::array<Factors, kElementCount> kFactors{{
      0.00303030303},
 }};
 
+// Elements stacked over the line of text of another box: the link box
+// shares the readout's top edge and the hold box lies below it within the
+// height of the digits; the recording indicator shares the output's top
+// edge. Vertical positions and fonts both follow the height, so this holds
+// at every size.
+struct Cover
+{
+    Element box;
+    Element above;
+};
+constexpr Cover kCovers[] = {
+    {Element::Readout, Element::CommLight},
+    {Element::Readout, Element::OnHold},
+    {Element::Output, Element::RecordLite},
+};
+
 // One element's geometry, reading the control's width and height through
 // the two readers for every coordinate, in the order height, width, top,
 // left. The emblem's width is its new height, so it stays square.
@@ -156,6 +172,29 @@ PixelRect pixelRect(const ElementGeometry &g)
     r.width = std::max(0, roundEdge(left + double(g.width)) - r.x);
     r.height = std::max(0, roundEdge(top + double(g.height)) - r.y);
     return r;
+}
+
+TextMargins coveredTextEnds(Element e, const FaceGeometry &face)
+{
+    TextMargins m;
+    const PixelRect box = pixelRect(face[std::size_t(e)]);
+    const int boxRight = box.x + box.width;
+    for (const Cover &c : kCovers) {
+        if (c.box != e)
+            continue;
+        const PixelRect over = pixelRect(face[std::size_t(c.above)]);
+        const int from = std::max(box.x, over.x);
+        const int to = std::min(boxRight, over.x + over.width);
+        if (to <= from)
+            continue;
+        // Covered from the end the covering element lies nearer to.
+        if (2 * over.x + over.width < 2 * box.x + box.width)
+            m.left = std::max(m.left, to - box.x);
+        else
+            m.right = std::max(m.right, boxRight - from);
+    }
+    m.right = std::min(m.right, box.width - m.left);
+    return m;
 }
 
 void runResizePass(FaceHost &host)

@@ -113,6 +113,19 @@ struct PixelRect
 };
 PixelRect pixelRect(const ElementGeometry &g);
 
+/// The strips at the two ends of a box's line of text that elements stacked
+/// above it cover, in whole pixels: the link and hold indicators lie over
+/// the left end of the readout's digits, the recording indicator over the
+/// right end of the output's. Zero for every other element. The box keeps
+/// its text out of them, so no digit is drawn where it cannot be seen.
+struct TextMargins
+{
+    int left = 0;
+    int right = 0;
+    friend bool operator==(const TextMargins &, const TextMargins &) = default;
+};
+TextMargins coveredTextEnds(Element e, const FaceGeometry &face);
+
 /// The control as a resize pass sees it. The size is read anew for every
 /// coordinate, so a size written during the pass is seen by what follows.
 class FaceHost

@@ -6,6 +6,7 @@
 // height limit down), so reading it back never asks for another change.
 
 #include "facelayout.h"
+#include "fittedtext.h"
 #include "quellix_p.h"
 
 #include <QLabel>
@@ -90,6 +91,12 @@ public:
         if (!w)
             return;
         const qreal size = qreal(points) * m_fontScale;
+        // A box that fits its text takes the layout's size as its largest
+        // and shows a text that is too wide smaller.
+        if (FittedText *fit = FittedText::of(w)) {
+            fit->setLargestPoints(size);
+            return;
+        }
         QFont f = w->font();
         if (f.pointSizeF() == size)
             return;
@@ -103,13 +110,26 @@ public:
         if (!w)
             return;
         const PixelRect r = pixelRect(g);
+        FittedText *fit = FittedText::of(w);
+        if (fit)
+            keepTextUncovered(static_cast<QLineEdit *>(w), g.element);
         if (g.keepsPosition)
             w->resize(r.width, r.height);
         else
             w->setGeometry(r.x, r.y, r.width, r.height);
+        if (fit)
+            fit->refit();
     }
 
 private:
+    void keepTextUncovered(QLineEdit *box, Element e)
+    {
+        const TextMargins m = coveredTextEnds(e, layoutFace({width(), height()}));
+        const QMargins margins(m.left, 0, m.right, 0);
+        if (box->textMargins() != margins)
+            box->setTextMargins(margins);
+    }
+
     void resizeTo(QSize size)
     {
         if (m_tooDeep || size == m_q->size())

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "controlstate.h"
+#include "faceaccess.h"
 #include "logstore.h"
 #include "quellix.h"
 #include "recordstore.h"
@@ -134,6 +135,7 @@ public:
     /// Keeps the accessible names and descriptions of the readouts and
     /// indicators saying the range and the value in words.
     void updateAccessibleTexts();
+    quellix::face::AccessibleFacts accessibleFacts; ///< what they say now
 
     // scan cycle (scan.cpp)
     void connectScan();

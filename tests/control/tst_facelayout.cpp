@@ -4,9 +4,11 @@
 #include "facebitmaps.h"
 #include "facelayout.h"
 #include "quellix.h"
+#include "textfit.h"
 
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTest>
@@ -180,8 +182,40 @@ void stopTimers(Quellix &q)
         t->stop();
 }
 
+// The boxes that shrink a text too wide for them.
+bool fitsItsText(Element e)
+{
+    return e == Element::Readout || e == Element::Output || e == Element::Units;
+}
+
+// The width a line edit leaves its text: its contents inside the text
+// margins, less the two pixels QLineEdit keeps clear at each end.
+int lineWidth(const QLineEdit *box)
+{
+    const QMargins m = box->textMargins();
+    return box->contentsRect().width() - m.left() - m.right() - 2 * 2;
+}
+
+// A fitted box shows its text whole, at most at the layout's size, and at
+// that size when the text fits there with a few pixels to spare.
+void verifyFittedFont(const QLineEdit *box, qreal layoutPoints)
+{
+    const QString what = QStringLiteral("%1 '%2' at %3 pt (layout %4 pt), %5 px wide in a line of %6 px")
+                             .arg(box->objectName(), box->text())
+                             .arg(box->font().pointSizeF())
+                             .arg(layoutPoints)
+                             .arg(QFontMetrics(box->font()).horizontalAdvance(box->text()))
+                             .arg(lineWidth(box));
+    QVERIFY2(box->font().pointSizeF() <= layoutPoints, qPrintable(what));
+    QVERIFY2(QFontMetrics(box->font()).horizontalAdvance(box->text()) < lineWidth(box), qPrintable(what));
+    QFont atLayout = box->font();
+    atLayout.setPointSizeF(layoutPoints);
+    if (QFontMetricsF(atLayout).horizontalAdvance(box->text()) + 6 < lineWidth(box))
+        QVERIFY2(box->font().pointSizeF() == layoutPoints, qPrintable(what));
+}
+
 // Every element of the widget sits where the layout at its current size
-// puts it, with its font at the layout's size.
+// puts it, with its font at the layout's size (a fitted box: at most that).
 void verifyWidgetAtItsSize(const Quellix &q)
 {
     const FaceGeometry face = layoutFace({q.width() * kUnitsPerPixel, q.height() * kUnitsPerPixel});
@@ -189,7 +223,9 @@ void verifyWidgetAtItsSize(const Quellix &q)
         const QWidget *w = element<QWidget>(q, elementName(g.element));
         const PixelRect r = pixelRect(g);
         QCOMPARE(w->geometry(), QRect(r.x, r.y, r.width, r.height));
-        if (g.fontPoints)
+        if (g.fontPoints && fitsItsText(g.element))
+            verifyFittedFont(static_cast<const QLineEdit *>(w), qreal(*g.fontPoints));
+        else if (g.fontPoints)
             QCOMPARE(w->font().pointSizeF(), qreal(*g.fontPoints));
     }
 }
@@ -240,6 +276,84 @@ void verifyTextFullyShown(const QImage &img, const QLineEdit *box, const QRect &
 }
 
 QRect rectOf(const QWidget *w) { return w->geometry(); }
+
+// A pixel of a box's text on its black ground, however faint its edge: lit,
+// and of the text's hue (dark in every channel the text colour lacks), so
+// the grey of a button lying over the box is not taken for text.
+std::function<bool(QRgb)> inkOf(const QLineEdit *box)
+{
+    const QColor text = box->palette().color(QPalette::Text);
+    return [text](QRgb c) {
+        const int channels[3] = {qRed(c), qGreen(c), qBlue(c)};
+        const int wanted[3] = {text.red(), text.green(), text.blue()};
+        const int lit = std::max({channels[0], channels[1], channels[2]});
+        if (lit <= 48)
+            return false;
+        for (int i = 0; i < 3; ++i)
+            if (wanted[i] == 0 && channels[i] * 2 > lit)
+                return false;
+        return true;
+    };
+}
+
+// The part of a fitted box that no element stacked above it covers.
+QRect uncoveredPart(const Quellix &q, const QLineEdit *box)
+{
+    QRect r = rectOf(box);
+    if (box->objectName() == QLatin1String("t_READOUT")) {
+        r.setLeft(std::max(rectOf(element<QWidget>(q, "t_COMMLIGHT")).right(),
+                           rectOf(element<QWidget>(q, "t_ONHOLD")).right()) + 1);
+        r.setBottom(rectOf(element<QWidget>(q, "t_UNITS")).top() - 1);
+    } else if (box->objectName() == QLatin1String("t_OUTPUT")) {
+        r.setRight(rectOf(element<QWidget>(q, "t_RECORDLITE")).left() - 1);
+        r.setBottom(rectOf(element<QWidget>(q, "c_HOLD")).top() - 1);
+    }
+    return r;
+}
+
+// The ink of a box's text drawn on its own, in the box's font and colour.
+Ink inkAlone(const QLineEdit *box, const std::function<bool(QRgb)> &isInk)
+{
+    const QFontMetrics fm(box->font());
+    QImage img(fm.horizontalAdvance(box->text()) + 2 * fm.height(), 3 * fm.height(), QImage::Format_RGB32);
+    img.fill(Qt::black);
+    QPainter p(&img);
+    p.setFont(box->font());
+    p.setPen(box->palette().color(QPalette::Text));
+    p.drawText(fm.height(), 2 * fm.height(), box->text());
+    p.end();
+    return inkIn(img, img.rect(), isInk);
+}
+
+// The readout, output and units boxes each show their text whole, where an
+// operator can see it, and at no more than the layout's size: the ink in
+// the part of the box nothing covers is as wide as the text's own ink, and
+// clear of that part's left and right edges.
+void verifyTextsShownWhole(Quellix &q)
+{
+    const FaceGeometry face = layoutFace({q.width() * kUnitsPerPixel, q.height() * kUnitsPerPixel});
+    const QImage img = q.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    for (Element e : {Element::Readout, Element::Output, Element::Units}) {
+        const auto *box = element<QLineEdit>(q, elementName(e));
+        verifyFittedFont(box, qreal(*face[int(e)].fontPoints));
+        // Below four pixels to the em (a long number in the output box of
+        // the smallest control) glyphs cannot be told apart on the screen;
+        // such a text is whole by its width alone.
+        if (QFontInfo(box->font()).pixelSize() < 4)
+            continue;
+        const QRect visible = uncoveredPart(q, box);
+        const Ink shown = inkIn(img, visible, inkOf(box));
+        const Ink alone = inkAlone(box, inkOf(box));
+        const QString what = QStringLiteral("%1 '%2': ink %3 wide at %4 in %5..%6, alone %7 wide")
+                                 .arg(box->objectName(), box->text())
+                                 .arg(shown.box.width()).arg(shown.box.x())
+                                 .arg(visible.left()).arg(visible.right())
+                                 .arg(alone.box.width());
+        QVERIFY2(alone.pixels > 0, qPrintable(what));
+        QVERIFY2(std::abs(shown.box.width() - alone.box.width()) <= 2, qPrintable(what));
+        QVERIFY2(shown.box.left() > visible.left() && shown.box.right() < visible.right(), qPrintable(what));
+    }
+}
 
 } // namespace
 
@@ -521,6 +635,178 @@ private Q_SLOTS:
         QCOMPARE(onFace.size(), QSize(175, 175));
         QCOMPARE(element<QLabel>(q, "LOGO")->pixmap().size(), QSize(32, 34));
         QVERIFY(element<QLabel>(q, "i_BORDER")->hasScaledContents());
+    }
+
+    void coveredEnds_data()
+    {
+        QTest::addColumn<double>("w");
+        QTest::addColumn<double>("h");
+        QTest::addColumn<int>("readoutLeft");
+        QTest::addColumn<int>("outputRight");
+        // The link box ends at 24 + 31.68 -> 56 and the readout starts at
+        // 22; the recording box starts at 70, the output ends at 73.
+        QTest::newRow("reference") << 2640.0 << 2640.0 << 34 << 3;
+        // Readout 44..300, link 48..111.36; output 48..146, recording 140.
+        QTest::newRow("twice as wide") << 5280.0 << 2640.0 << 67 << 6;
+        // Readout 8.33..56.82, link 9.09..21.09; output 9.09..27.65,
+        // recording 26.52.
+        QTest::newRow("smallest") << 1000.0 << 1000.0 << 13 << 1;
+    }
+    void coveredEnds()
+    {
+        QFETCH(double, w);
+        QFETCH(double, h);
+        QFETCH(int, readoutLeft);
+        QFETCH(int, outputRight);
+        const FaceGeometry face = layoutFace({w, h});
+        QCOMPARE(coveredTextEnds(Element::Readout, face), (TextMargins{readoutLeft, 0}));
+        QCOMPARE(coveredTextEnds(Element::Output, face), (TextMargins{0, outputRight}));
+        for (Element e : {Element::Units, Element::Normal, Element::CommLight, Element::Reset})
+            QCOMPARE(coveredTextEnds(e, face), TextMargins{});
+    }
+
+    void fittingSize_data()
+    {
+        QTest::addColumn<QString>("widths");
+        QTest::addColumn<double>("largest");
+        QTest::addColumn<double>("room");
+        QTest::addColumn<double>("expected"); // -1: any size that fits, close to the best
+        // "linear": 5 px per point. "hinted": nine glyphs, each advance
+        // rounded up to whole pixels. "fixed part": 30 px more than 3 px per
+        // point, as small sizes keep a pixel or so per glyph.
+        QTest::newRow("fits at the largest") << "linear" << 20.0 << 120.0 << 20.0;
+        QTest::newRow("exactly the room") << "linear" << 20.0 << 100.0 << 20.0;
+        QTest::newRow("half the room") << "linear" << 20.0 << 50.0 << 10.0;
+        QTest::newRow("between quarter points") << "linear" << 20.0 << 51.1 << 10.0;
+        QTest::newRow("just under a quarter point") << "linear" << 20.0 << 51.24 << 10.0;
+        QTest::newRow("at a quarter point") << "linear" << 20.0 << 51.25 << 10.25;
+        QTest::newRow("largest not on a quarter") << "linear" << 7.5757 << 30.0 << 6.0;
+        QTest::newRow("hinted") << "hinted" << 20.0 << 83.0 << -1.0;
+        QTest::newRow("hinted, narrow") << "hinted" << 20.0 << 19.0 << -1.0;
+        QTest::newRow("with a fixed part") << "fixed part" << 20.0 << 60.0 << -1.0;
+        QTest::newRow("too wide at the smallest") << "linear" << 20.0 << 2.0 << kSmallestPoints;
+        QTest::newRow("no room") << "linear" << 20.0 << 0.0 << kSmallestPoints;
+        QTest::newRow("negative room") << "linear" << 20.0 << -5.0 << kSmallestPoints;
+        QTest::newRow("room not a number") << "linear" << 20.0 << qQNaN() << kSmallestPoints;
+        QTest::newRow("largest below the smallest") << "linear" << 0.75 << 1.0 << 0.75;
+    }
+    void fittingSize()
+    {
+        QFETCH(QString, widths);
+        QFETCH(double, largest);
+        QFETCH(double, room);
+        QFETCH(double, expected);
+        const std::function<qreal(qreal)> widthAt = widths == "linear" ? std::function<qreal(qreal)>([](qreal p) { return 5 * p; })
+            : widths == "hinted" ? std::function<qreal(qreal)>([](qreal p) { return 9 * std::ceil(p * 96 / 72 / 2); })
+                                 : std::function<qreal(qreal)>([](qreal p) { return 30 + 3 * p; });
+        int measured = 0;
+        const qreal got = fitPoints(largest, room, [&](qreal p) {
+            ++measured;
+            return widthAt(p);
+        });
+        QVERIFY2(measured < 12, qPrintable(QString::number(measured)));
+        if (expected >= 0) {
+            QCOMPARE(got, expected);
+            return;
+        }
+        // The best size is the largest quarter point that fits; the rule
+        // must fit and not give away more than a point of it.
+        qreal best = kSmallestPoints;
+        for (qreal p = kSmallestPoints; p <= largest; p += kPointStep)
+            if (widthAt(p) <= room)
+                best = p;
+        QVERIFY2(widthAt(got) <= room, qPrintable(QString::number(got)));
+        QVERIFY2(got <= best && got >= best - 1, qPrintable(QStringLiteral("%1, best %2").arg(got).arg(best)));
+        QCOMPARE(std::fmod(got, kPointStep), 0.0);
+    }
+
+    void fittingRealFonts()
+    {
+        const QStringList numbers{"0.00", "-12345.67", "-99999.99", "123456789.00", "1 234,5e-3", "+1.5E+20"};
+        for (const QFont &font : {QFont("Times New Roman", 20), QFont("Arial", 7), QFont("Arial", 3)}) {
+            const NumberWidths bounds(font);
+            const QFontMetricsF fm(font);
+            for (const QString &text : numbers) {
+                const QString what = QStringLiteral("'%1' in %2").arg(text, font.toString());
+                // A bound never below the width, and near enough to it that
+                // an ordinary reading needs no measuring.
+                const qreal width = fm.horizontalAdvance(text);
+                QVERIFY2(bounds.bound(text) >= width, qPrintable(what));
+                QVERIFY2(bounds.bound(text) <= width * 1.1 + 2, qPrintable(what));
+                for (qreal room : {width / 3, width * 0.9, width, width * 2}) {
+                    const qreal points = fitPoints(font, text, room);
+                    QFont sized = font;
+                    sized.setPointSizeF(points);
+                    QVERIFY2(points <= font.pointSizeF(), qPrintable(what));
+                    QVERIFY2(points == kSmallestPoints || QFontMetricsF(sized).horizontalAdvance(text) <= room,
+                             qPrintable(what));
+                    if (width <= room)
+                        QCOMPARE(points, font.pointSizeF());
+                }
+            }
+            // Texts that are not numbers are left to measuring.
+            for (const QString &text : {QStringLiteral("kPa"), QStringLiteral("95 %"), QStringLiteral("1O")})
+                QVERIFY(bounds.bound(text) < 0);
+            QVERIFY(bounds.bound(QString()) >= 0);
+        }
+        QVERIFY(NumberWidths().bound(QStringLiteral("1")) < 0);
+    }
+
+    void longTextsShownWhole_data()
+    {
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("smallest") << QSize(67, 67);
+        QTest::newRow("reference") << QSize(176, 176);
+        QTest::newRow("large") << QSize(480, 480);
+    }
+    void longTextsShownWhole()
+    {
+        QFETCH(QSize, size);
+        QWidget panel;
+        panel.resize(1000, 600);
+        auto *q = new Quellix(&panel);
+        stopTimers(*q);
+        auto *readout = element<QLineEdit>(*q, "t_READOUT");
+        auto *output = element<QLineEdit>(*q, "t_OUTPUT");
+        auto *units = element<QLineEdit>(*q, "t_UNITS");
+
+        // Written before the first layout: fitted when the face is laid out.
+        readout->setText(QStringLiteral("-99999.99"));
+        output->setText(QStringLiteral("123456789.00"));
+        units->setText(QStringLiteral("Nm3 at 0 C"));
+        q->resize(size);
+        panel.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&panel));
+        QCOMPARE(q->size(), size);
+        verifyTextsShownWhole(*q);
+
+        const QStringList numbers{"-12345.67", "-99999.99", "123456789.00", "0.00"};
+        const QStringList unitTexts{"kPa", "Nm3 at 0 C", "mbar", "bar"};
+        for (int i = 0; i < numbers.size(); ++i) {
+            readout->setText(numbers[i]);
+            output->setText(numbers[i]);
+            units->setText(unitTexts[i]);
+            verifyTextsShownWhole(*q);
+            if (QTest::currentTestFailed())
+                return;
+        }
+        // Short again: back at the layout's size.
+        const FaceGeometry face = layoutFace({size.width() * kUnitsPerPixel, size.height() * kUnitsPerPixel});
+        QCOMPARE(readout->font().pointSizeF(), qreal(*face[int(Element::Readout)].fontPoints));
+        QCOMPARE(output->font().pointSizeF(), qreal(*face[int(Element::Output)].fontPoints));
+
+        // A long text stays whole as the control changes size, and takes
+        // the room a wider control gives it.
+        readout->setText(QStringLiteral("-12345.67"));
+        output->setText(QStringLiteral("-99999.99"));
+        units->setText(QStringLiteral("Nm3 at 0 C"));
+        const qreal narrow = readout->font().pointSizeF();
+        q->resize(size.width() * 2, size.height());
+        verifyTextsShownWhole(*q);
+        QVERIFY(readout->font().pointSizeF() > narrow || narrow == *face[int(Element::Readout)].fontPoints);
+        q->resize(size);
+        verifyTextsShownWhole(*q);
+        QCOMPARE(readout->font().pointSizeF(), narrow);
     }
 
     void render_data()

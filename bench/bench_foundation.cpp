@@ -36,6 +36,7 @@ void BM_KeyedOpen(benchmark::State &state)
         sqlite3 *db = nullptr;
         sqlite3_open_v2(path.constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
         sqlite3_key(db, kStorePassword, int(strlen(kStorePassword)));
+        sqlite3_exec(db, kStoreCipherSettings, nullptr, nullptr, nullptr);
         sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
         sqlite3_close(db);
     }

@@ -8,7 +8,7 @@ PACKAGES=(
   qt6-base-dev qt6-base-dev-tools qt6-charts-dev qt6-multimedia-dev
   qt6-tools-dev qt6-tools-dev-tools libqt6uitools6 qt6-qpa-plugins
   libqt6opengl6-dev libqt6openglwidgets6 libvulkan-dev
-  libsqlcipher-dev sqlcipher
+  libsqlcipher-dev sqlcipher libsqlite3-dev libqt6sql6-sqlite
   fonts-liberation libgl1-mesa-dev
   libbenchmark-dev xvfb xauth valgrind
 )

@@ -87,6 +87,26 @@ void QuellixPrivate::registerControl()
     quietly([&] { dbLogData.refresh(); });
     quietly([&] { dbData.refresh(); });
 
+    // A name longer than the "Control Name" field would be stored empty: the
+    // row could never be found again, and every start would add another.
+    // Such a control gets no row and no registration record; it runs on
+    // factory values, with the settings cursor closed so that no setter
+    // writes into the row of another control, and the host is told.
+    const TableDef &settings = settingsTable();
+    const int nameSize = settings.fields[size_t(settings.indexOf(QStringLiteral("Control Name")))].size;
+    if (control.size() > nameSize) {
+        const QString why = QStringLiteral("The control name has %1 characters; a settings row holds at most %2. "
+                                           "The control is not registered and runs on factory values.")
+                                .arg(control.size())
+                                .arg(nameSize);
+        qCWarning(lcRegister, "%s: %s", qPrintable(control), qPrintable(why));
+        dbData.close();
+        applyFactoryValues();
+        applyColours();
+        reportError(QStringLiteral("Control Name"), why); // last: a handler may delete the control
+        return;
+    }
+
     // 7-8: look the name up; a closed cursor counts as empty.
     const bool empty = !dbData.isOpen() || dbData.isEmpty();
     if (!empty && findOwnRow(true)) {

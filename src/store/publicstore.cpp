@@ -11,17 +11,21 @@ namespace quellix {
 
 namespace {
 
-// Puts `c` on the row of `control` in `dir`'s settings table.
+// Puts `c` on the first row of `control` in `dir`'s settings table. The
+// cursor walks the table itself rather than an SQL select: rows of a select
+// on a table without a counter field cannot be edited.
 void openSettingsRow(store::Cursor &c, const QString &dir, const QString &control)
 {
     if (!store::storeFileExists(dir, QLatin1String(store::kSettingsFileName)))
         throw Error(Error::Kind::NotFound, QStringLiteral("No settings store in %1").arg(dir));
     c.setDatabaseName(store::storeFilePath(dir, QLatin1String(store::kSettingsFileName)));
-    c.setRecordSource(QStringLiteral("SELECT * FROM Settings WHERE \"Control Name\" = ?"), {control});
+    c.setRecordSource(QStringLiteral("Settings"));
     c.refresh();
-    if (c.isEmpty())
-        throw Error(Error::Kind::NotFound, QStringLiteral("No settings row for %1").arg(control));
-    c.moveFirst();
+    for (; !c.eof(); c.moveNext()) {
+        if (c.field(QStringLiteral("Control Name")).toString() == control)
+            return;
+    }
+    throw Error(Error::Kind::NotFound, QStringLiteral("No settings row for %1").arg(control));
 }
 
 } // namespace

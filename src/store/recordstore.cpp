@@ -7,15 +7,18 @@
 #include <QHash>
 #include <QRegularExpression>
 #include <QStringList>
+#include <QUrl>
 
 #include <cerrno>
 #include <cmath>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <sqlcipher/sqlite3.h>
+#include "sqlcipherapi.h"
 
 namespace quellix::store {
+
+using sqlcipher::api;
 
 namespace {
 
@@ -26,7 +29,7 @@ namespace {
 
 [[noreturn]] void failStore(sqlite3 *db, const QString &what)
 {
-    fail(Error::Kind::Store, QStringLiteral("%1: %2").arg(what, QString::fromUtf8(sqlite3_errmsg(db))));
+    fail(Error::Kind::Store, QStringLiteral("%1: %2").arg(what, QString::fromUtf8(api().errmsg(db))));
 }
 
 /// Resets a statement and clears its bindings when it goes out of scope, so
@@ -36,34 +39,34 @@ struct StatementScope
     sqlite3_stmt *stmt;
     ~StatementScope()
     {
-        sqlite3_reset(stmt);
-        sqlite3_clear_bindings(stmt);
+        api().reset(stmt);
+        api().clear_bindings(stmt);
     }
 };
 
 void bindValue(sqlite3_stmt *stmt, int index, const QVariant &v)
 {
     if (!v.isValid() || v.isNull()) {
-        sqlite3_bind_null(stmt, index);
+        api().bind_null(stmt, index);
         return;
     }
     switch (v.typeId()) {
     case QMetaType::Bool:
-        sqlite3_bind_int(stmt, index, v.toBool() ? 1 : 0);
+        api().bind_int(stmt, index, v.toBool() ? 1 : 0);
         break;
     case QMetaType::Int:
     case QMetaType::LongLong:
     case QMetaType::Short:
     case QMetaType::UInt:
-        sqlite3_bind_int64(stmt, index, v.toLongLong());
+        api().bind_int64(stmt, index, v.toLongLong());
         break;
     case QMetaType::Double:
     case QMetaType::Float:
-        sqlite3_bind_double(stmt, index, v.toDouble());
+        api().bind_double(stmt, index, v.toDouble());
         break;
     default: {
         const QByteArray utf8 = v.toString().toUtf8();
-        sqlite3_bind_text(stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        api().bind_text(stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
         break;
     }
     }
@@ -71,11 +74,11 @@ void bindValue(sqlite3_stmt *stmt, int index, const QVariant &v)
 
 QVariant columnValue(sqlite3_stmt *stmt, int col, FieldType type)
 {
-    switch (sqlite3_column_type(stmt, col)) {
+    switch (api().column_type(stmt, col)) {
     case SQLITE_NULL:
         return {};
     case SQLITE_INTEGER: {
-        const qint64 i = sqlite3_column_int64(stmt, col);
+        const qint64 i = api().column_int64(stmt, col);
         switch (type) {
         case FieldType::YesNo: return QVariant(i != 0);
         case FieldType::Double: return QVariant(double(i));
@@ -84,14 +87,14 @@ QVariant columnValue(sqlite3_stmt *stmt, int col, FieldType type)
         }
     }
     case SQLITE_FLOAT: {
-        const double d = sqlite3_column_double(stmt, col);
+        const double d = api().column_double(stmt, col);
         if (type == FieldType::Text)
             return QVariant(QString::number(d, 'g', 15));
         return QVariant(d);
     }
     default: {
-        const auto *text = reinterpret_cast<const char *>(sqlite3_column_text(stmt, col));
-        return QVariant(QString::fromUtf8(text, sqlite3_column_bytes(stmt, col)));
+        const auto *text = reinterpret_cast<const char *>(api().column_text(stmt, col));
+        return QVariant(QString::fromUtf8(text, api().column_bytes(stmt, col)));
     }
     }
 }
@@ -148,7 +151,7 @@ QHash<QString, CachedFailure> &failureCache()
 void applyKey(sqlite3 *db, const QString &password)
 {
     const QByteArray key = password.toUtf8();
-    sqlite3_key(db, key.constData(), int(key.size()));
+    api().key(db, key.constData(), int(key.size()));
 }
 
 } // namespace
@@ -172,28 +175,121 @@ QString passwordFromConnect(const QString &connect)
 // ---------------------------------------------------------------------------
 // Connection
 
+namespace {
+
+// One attempt at opening a store file with one set of cipher settings. The
+// first read proves key and settings: a file of another password, a damaged
+// file or one that is no database at all fails it with SQLITE_NOTADB, and
+// nothing is written to the file by this.
+struct Attempt
+{
+    sqlite3 *db = nullptr;
+    int rc = SQLITE_OK;
+    QString error;
+};
+
+Attempt openWith(const QByteArray &name, int flags, const QString &password, const char *cipherSettings)
+{
+    const sqlcipher::Api &sq = api();
+    Attempt a;
+    a.rc = sq.open_v2(name.constData(), &a.db, flags, nullptr);
+    if (a.rc == SQLITE_OK) {
+        applyKey(a.db, password);
+        a.rc = sq.exec(a.db, cipherSettings, nullptr, nullptr, nullptr);
+    }
+    if (a.rc == SQLITE_OK) {
+        sq.busy_timeout(a.db, 10000);
+        a.rc = sq.exec(a.db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr);
+    }
+    if (a.rc != SQLITE_OK) {
+        a.error = a.db ? QString::fromUtf8(sq.errmsg(a.db)) : QStringLiteral("out of memory");
+        sq.close(a.db);
+        a.db = nullptr;
+    }
+    return a;
+}
+
+bool refusedKey(int rc)
+{
+    return rc == SQLITE_NOTADB || rc == SQLITE_CORRUPT;
+}
+
+// The name that opens a file for reading only and as immutable. The engine
+// reads a file in write-ahead-log mode only through the log's shared-memory
+// file, which it cannot make in a directory it may not write; an immutable
+// file is read without it and without locks. That is safe only while no
+// program writes the file, and a writer always has the log file beside it.
+QByteArray immutableName(const QString &path)
+{
+    return QUrl::fromLocalFile(path).toEncoded() + "?mode=ro&immutable=1";
+}
+
+} // namespace
+
+struct Connection::Opened
+{
+    QString path;
+    sqlite3 *db = nullptr;
+    FileId id;
+    bool readOnly = false;
+    bool sqlCipher4 = false;
+};
+
+Connection::Connection(const Opened &o)
+    : m_path(o.path), m_encodedPath(QFile::encodeName(o.path)), m_db(o.db), m_device(quint64(o.id.dev)),
+      m_inode(quint64(o.id.ino)), m_readOnly(o.readOnly), m_sqlCipher4(o.sqlCipher4)
+{
+}
+
 Connection::~Connection()
 {
+    retire();
+}
+
+void Connection::retire()
+{
+    if (!m_db)
+        return;
+    // A connection exists only once the engine was loaded.
+    const sqlcipher::Api &sq = api();
     for (auto &[sql, stmt] : m_statements)
-        sqlite3_finalize(stmt);
-    if (m_db)
-        sqlite3_close(m_db);
+        sq.finalize(stmt);
+    m_statements.clear();
+    sq.close(m_db);
+    m_db = nullptr;
+}
+
+void Connection::requireFile() const
+{
+    if (!m_db)
+        fail(Error::Kind::Store,
+             QStringLiteral("The store file '%1' was deleted or replaced while it was open: nothing is read from "
+                            "or written to it until the control registers again.")
+                 .arg(m_path));
 }
 
 std::shared_ptr<Connection> Connection::acquire(const QString &path, const QString &password)
 {
     const QString key = QFileInfo(path).absoluteFilePath();
     FileId id;
-    if (!statFile(key, &id))
-        fail(Error::Kind::Store, QStringLiteral("Could not find file '%1'.").arg(key));
+    const bool present = statFile(key, &id);
 
     auto &cache = connectionCache();
     auto it = cache.find(key);
     if (it != cache.end()) {
-        if (it->id.sameFile(id))
+        // (A retired connection holds its file no longer, so the number of
+        // its file may already belong to another.)
+        if (present && it->id.sameFile(id) && !it->conn->isRetired())
             return it->conn;
-        cache.erase(it); // replaced on disk: cursors still holding the old one keep it
+        // Deleted or replaced on disk. The old connection is closed now, so
+        // that the engine folds and removes the log files it keeps beside
+        // the path before another file there is opened: they would otherwise
+        // be taken for that file's log. Cursors still holding it get errors.
+        it->conn->retire();
+        cache.erase(it);
     }
+    if (!present)
+        fail(Error::Kind::Store, QStringLiteral("Could not find file '%1'.").arg(key));
 
     auto &failures = failureCache();
     auto fit = failures.find(key);
@@ -203,31 +299,40 @@ std::shared_ptr<Connection> Connection::acquire(const QString &path, const QStri
         failures.erase(fit);
     }
 
-    sqlite3 *db = nullptr;
+    // The pinned settings first, then the SQLCipher 4 defaults of files
+    // written before they were pinned. Each is tried for writing, and for
+    // reading only when the file cannot be opened for writing.
     const QByteArray encoded = QFile::encodeName(key);
-    if (sqlite3_open_v2(encoded.constData(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
-        const QString msg = QStringLiteral("Could not open file '%1': %2").arg(key, QString::fromUtf8(sqlite3_errmsg(db)));
-        sqlite3_close(db);
-        fail(Error::Kind::Store, msg);
+    const QByteArray walName = encoded + "-wal";
+    const std::pair<const char *, bool> settings[] = {{kStoreCipherSettings, false}, {kSqlCipher4Settings, true}};
+    Attempt a;
+    Opened opened{key, nullptr, id, false, false};
+    for (const auto &[pragmas, sqlCipher4] : settings) {
+        a = openWith(encoded, SQLITE_OPEN_READWRITE, password, pragmas);
+        if (a.rc == SQLITE_CANTOPEN && ::access(walName.constData(), F_OK) != 0)
+            a = openWith(immutableName(key), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, password, pragmas);
+        opened.sqlCipher4 = sqlCipher4;
+        if (!refusedKey(a.rc))
+            break;
     }
-    applyKey(db, password);
-    sqlite3_busy_timeout(db, 10000);
-    // The first read proves the key: a file of another password, a damaged
-    // file or one that is no database at all is refused here, unchanged.
-    char *err = nullptr;
-    if (sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, &err) != SQLITE_OK) {
-        const QString msg = QStringLiteral("'%1' is not a store file or has another password: %2")
-                                .arg(key, QString::fromUtf8(err ? err : sqlite3_errmsg(db)));
-        sqlite3_free(err);
-        sqlite3_close(db);
+    if (refusedKey(a.rc)) {
+        const QString msg = QStringLiteral("'%1' is not a store file or has another password: %2").arg(key, a.error);
         failures.insert(key, {id, msg});
         fail(Error::Kind::Store, msg);
     }
+    if (a.rc != SQLITE_OK)
+        fail(Error::Kind::Store, QStringLiteral("Could not open file '%1': %2").arg(key, a.error));
+
+    opened.db = a.db;
+    // A file the process may not write opens read-only even when asked for
+    // writing; the engine says so.
+    opened.readOnly = api().db_readonly(a.db, "main") == 1;
     // Write-ahead log (set when the file is made) with NORMAL sync: a commit
     // that returned survives the death of the process.
-    sqlite3_exec(db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+    if (!opened.readOnly)
+        api().exec(a.db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
 
-    std::shared_ptr<Connection> conn(new Connection(key, db));
+    std::shared_ptr<Connection> conn(new Connection(opened));
     cache.insert(key, {conn, id});
     return conn;
 }
@@ -238,16 +343,47 @@ void Connection::closeAll()
     failureCache().clear();
 }
 
+Connection::CipherSettings Connection::cipherSettings() const
+{
+    requireFile();
+    const sqlcipher::Api &sq = api();
+    auto number = [&](const char *pragma) {
+        sqlite3_stmt *st = nullptr;
+        int value = 0;
+        if (sq.prepare_v2(m_db, pragma, -1, &st, nullptr) == SQLITE_OK && sq.step(st) == SQLITE_ROW)
+            value = sq.column_int(st, 0);
+        sq.finalize(st);
+        return value;
+    };
+    return {number("PRAGMA cipher_page_size"), number("PRAGMA kdf_iter"), m_sqlCipher4};
+}
+
+void Connection::requireWritable()
+{
+    requireFile();
+    if (m_readOnly)
+        fail(Error::Kind::Store,
+             QStringLiteral("The store '%1' is read-only: it could only be opened for reading, so nothing is written to it.")
+                 .arg(m_path));
+    struct stat st;
+    if (::stat(m_encodedPath.constData(), &st) != 0 || quint64(st.st_dev) != m_device
+        || quint64(st.st_ino) != m_inode) {
+        retire();
+        requireFile();
+    }
+}
+
 sqlite3_stmt *Connection::prepare(const QString &sql)
 {
+    requireFile();
     for (auto &[text, stmt] : m_statements) {
         if (text == sql)
             return stmt;
     }
     sqlite3_stmt *stmt = nullptr;
     const QByteArray utf8 = sql.toUtf8();
-    if (sqlite3_prepare_v2(m_db, utf8.constData(), int(utf8.size()), &stmt, nullptr) != SQLITE_OK) {
-        sqlite3_finalize(stmt);
+    if (api().prepare_v2(m_db, utf8.constData(), int(utf8.size()), &stmt, nullptr) != SQLITE_OK) {
+        api().finalize(stmt);
         failStore(m_db, QStringLiteral("Could not prepare '%1'").arg(sql));
     }
     // Most recently added first: the statements of a busy cursor stay near
@@ -258,17 +394,20 @@ sqlite3_stmt *Connection::prepare(const QString &sql)
 
 void Connection::exec(const QString &sql)
 {
+    requireFile();
     char *err = nullptr;
-    if (sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
-        const QString msg = QString::fromUtf8(err ? err : sqlite3_errmsg(m_db));
-        sqlite3_free(err);
+    if (api().exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK) {
+        const QString msg = QString::fromUtf8(err ? err : api().errmsg(m_db));
+        api().free(err);
         fail(Error::Kind::Store, msg);
     }
 }
 
 QString Connection::lastError() const
 {
-    return QString::fromUtf8(sqlite3_errmsg(m_db));
+    if (!m_db)
+        return {};
+    return QString::fromUtf8(api().errmsg(m_db));
 }
 
 // ---------------------------------------------------------------------------
@@ -289,9 +428,9 @@ void createStoreFile(const QString &path, const QString &localeText, const QStri
     ::unlink(tmpName.constData());
 
     sqlite3 *db = nullptr;
-    if (sqlite3_open_v2(tmpName.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
-        const QString msg = QStringLiteral("Could not create '%1': %2").arg(path, QString::fromUtf8(sqlite3_errmsg(db)));
-        sqlite3_close(db);
+    if (api().open_v2(tmpName.constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK) {
+        const QString msg = QStringLiteral("Could not create '%1': %2").arg(path, QString::fromUtf8(api().errmsg(db)));
+        api().close(db);
         ::unlink(tmpName.constData());
         fail(Error::Kind::Store, msg);
     }
@@ -301,16 +440,18 @@ void createStoreFile(const QString &path, const QString &localeText, const QStri
         if (!error.isEmpty())
             return;
         char *err = nullptr;
-        if (sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK)
-            error = QString::fromUtf8(err ? err : sqlite3_errmsg(db));
-        sqlite3_free(err);
+        if (api().exec(db, sql.toUtf8().constData(), nullptr, nullptr, &err) != SQLITE_OK)
+            error = QString::fromUtf8(err ? err : api().errmsg(db));
+        api().free(err);
     };
+    // The cipher settings are fixed before the first page is written.
+    run(QLatin1String(kStoreCipherSettings));
     run(QStringLiteral("PRAGMA journal_mode=WAL"));
     run(QStringLiteral("BEGIN"));
     for (const TableDef *t : tables)
         run(createTableSql(*t));
     run(QStringLiteral("COMMIT"));
-    if (sqlite3_close(db) != SQLITE_OK && error.isEmpty())
+    if (api().close(db) != SQLITE_OK && error.isEmpty())
         error = QStringLiteral("could not close the new file");
     if (!error.isEmpty()) {
         ::unlink(tmpName.constData());
@@ -345,6 +486,7 @@ void Cursor::close()
 {
     m_conn.reset();
     m_table = nullptr;
+    m_commitMode = EditMode::None;
     m_sqlSource = false;
     m_sqlRows.clear();
     m_sqlRowIds.clear();
@@ -385,9 +527,9 @@ void Cursor::refresh()
         } else {
             sqlite3_stmt *st = m_conn->prepare(QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid LIMIT 1").arg(m_tableSql));
             StatementScope scope{st};
-            const int rc = sqlite3_step(st);
+            const int rc = api().step(st);
             if (rc == SQLITE_ROW)
-                setPosition(sqlite3_column_int64(st, 0));
+                setPosition(api().column_int64(st, 0));
             else if (rc != SQLITE_DONE)
                 failStore(m_conn->handle(), QStringLiteral("Could not read %1").arg(m_tableSql));
         }
@@ -403,24 +545,24 @@ void Cursor::runSqlSource()
     StatementScope scope{st};
     for (int i = 0; i < m_parameters.size(); ++i)
         bindValue(st, i + 1, m_parameters.at(i));
-    const int ncol = sqlite3_column_count(st);
+    const int ncol = api().column_count(st);
     m_sqlColumns.clear();
     int counterCol = -1;
     for (int c = 0; c < ncol; ++c) {
-        const int idx = m_table->indexOf(QString::fromUtf8(sqlite3_column_name(st, c)));
+        const int idx = m_table->indexOf(QString::fromUtf8(api().column_name(st, c)));
         m_sqlColumns << idx;
         if (idx >= 0 && m_table->fields[idx].type == FieldType::Counter)
             counterCol = c;
     }
     int rc;
-    while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+    while ((rc = api().step(st)) == SQLITE_ROW) {
         QVector<QVariant> row(m_table->fields.size());
         for (int c = 0; c < ncol; ++c) {
             if (m_sqlColumns[c] >= 0)
                 row[m_sqlColumns[c]] = columnValue(st, c, m_table->fields[m_sqlColumns[c]].type);
         }
         m_sqlRows << row;
-        m_sqlRowIds << (counterCol >= 0 ? sqlite3_column_int64(st, counterCol) : 0);
+        m_sqlRowIds << (counterCol >= 0 ? api().column_int64(st, counterCol) : 0);
     }
     if (rc != SQLITE_DONE)
         failStore(m_conn->handle(), QStringLiteral("Could not run '%1'").arg(m_source));
@@ -473,9 +615,9 @@ void Cursor::moveFirst()
     }
     sqlite3_stmt *st = m_conn->prepare(QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid LIMIT 1").arg(m_tableSql));
     StatementScope scope{st};
-    const int rc = sqlite3_step(st);
+    const int rc = api().step(st);
     if (rc == SQLITE_ROW)
-        return setPosition(sqlite3_column_int64(st, 0));
+        return setPosition(api().column_int64(st, 0));
     if (rc != SQLITE_DONE)
         failStore(m_conn->handle(), QStringLiteral("Could not move"));
     m_pos = 0;
@@ -498,15 +640,15 @@ void Cursor::moveLast()
     }
     sqlite3_stmt *st = m_conn->prepare(QStringLiteral("SELECT max(rowid) FROM %1").arg(m_tableSql));
     StatementScope scope{st};
-    const int rc = sqlite3_step(st);
+    const int rc = api().step(st);
     if (rc != SQLITE_ROW)
         failStore(m_conn->handle(), QStringLiteral("Could not move"));
-    if (sqlite3_column_type(st, 0) == SQLITE_NULL) {
+    if (api().column_type(st, 0) == SQLITE_NULL) {
         m_pos = 0;
         m_bof = m_eof = true;
         fail(Error::Kind::NoCurrentRow, QStringLiteral("No current record."));
     }
-    setPosition(sqlite3_column_int64(st, 0));
+    setPosition(api().column_int64(st, 0));
 }
 
 void Cursor::moveNext()
@@ -526,10 +668,10 @@ void Cursor::moveNext()
     }
     sqlite3_stmt *st = m_conn->prepare(QStringLiteral("SELECT rowid FROM %1 WHERE rowid > ?1 ORDER BY rowid LIMIT 1").arg(m_tableSql));
     StatementScope scope{st};
-    sqlite3_bind_int64(st, 1, m_pos);
-    const int rc = sqlite3_step(st);
+    api().bind_int64(st, 1, m_pos);
+    const int rc = api().step(st);
     if (rc == SQLITE_ROW)
-        return setPosition(sqlite3_column_int64(st, 0));
+        return setPosition(api().column_int64(st, 0));
     if (rc != SQLITE_DONE)
         failStore(m_conn->handle(), QStringLiteral("Could not move"));
     m_eof = true;
@@ -544,9 +686,9 @@ int Cursor::recordCount()
         return int(m_sqlRows.size());
     sqlite3_stmt *st = m_conn->prepare(QStringLiteral("SELECT count(*) FROM %1").arg(m_tableSql));
     StatementScope scope{st};
-    if (sqlite3_step(st) != SQLITE_ROW)
+    if (api().step(st) != SQLITE_ROW)
         failStore(m_conn->handle(), QStringLiteral("Could not count"));
-    return sqlite3_column_int(st, 0);
+    return api().column_int(st, 0);
 }
 
 void Cursor::loadRow()
@@ -560,15 +702,15 @@ void Cursor::loadRow()
     }
     sqlite3_stmt *st = m_conn->prepare(QStringLiteral("SELECT * FROM %1 WHERE rowid = ?1").arg(m_tableSql));
     StatementScope scope{st};
-    sqlite3_bind_int64(st, 1, m_pos);
-    const int rc = sqlite3_step(st);
+    api().bind_int64(st, 1, m_pos);
+    const int rc = api().step(st);
     if (rc == SQLITE_DONE)
         fail(Error::Kind::NoCurrentRow, QStringLiteral("Record is deleted."));
     if (rc != SQLITE_ROW)
         failStore(m_conn->handle(), QStringLiteral("Could not read the row"));
     const int n = int(m_table->fields.size());
     m_row.resize(n);
-    for (int c = 0; c < n && c < sqlite3_column_count(st); ++c)
+    for (int c = 0; c < n && c < api().column_count(st); ++c)
         m_row[c] = columnValue(st, c, m_table->fields[c].type);
     m_rowLoaded = true;
 }
@@ -686,48 +828,58 @@ void Cursor::update()
         fail(Error::Kind::Store, QStringLiteral("Update or CancelUpdate without AddNew or Edit."));
     const EditMode mode = m_editMode;
     m_editMode = EditMode::None; // a failed commit drops the buffer; the cursor stays usable
+    m_conn->requireWritable();
 
-    QString sql;
     QVector<int> cols;
     for (int i = 0; i < m_bufferSet.size(); ++i) {
         if (m_bufferSet[i])
             cols << i;
     }
-    auto name = [&](int i) { return quoteIdentifier(QString::fromLatin1(m_table->fields[i].name)); };
-    if (mode == EditMode::AddNew) {
-        if (cols.isEmpty()) {
-            sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_tableSql);
-        } else {
-            QStringList names, marks;
-            for (int i : cols) {
-                names << name(i);
-                marks << QStringLiteral("?");
-            }
-            sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                      .arg(m_tableSql, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
-        }
-    } else {
+    if (mode == EditMode::Edit) {
         requireCurrent();
         if (cols.isEmpty())
             return;
-        QStringList sets;
-        for (int i : cols)
-            sets << name(i) + QStringLiteral("=?");
-        sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(m_tableSql, sets.join(QLatin1Char(',')));
+    }
+    // The statement text depends only on the mode and the fields set: a
+    // writer committing rows of one shape builds it once.
+    if (mode != m_commitMode || m_bufferSet != m_commitFields) {
+        auto name = [&](int i) { return quoteIdentifier(QString::fromLatin1(m_table->fields[i].name)); };
+        QString sql;
+        if (mode == EditMode::AddNew) {
+            if (cols.isEmpty()) {
+                sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_tableSql);
+            } else {
+                QStringList names, marks;
+                for (int i : cols) {
+                    names << name(i);
+                    marks << QStringLiteral("?");
+                }
+                sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
+                          .arg(m_tableSql, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
+            }
+        } else {
+            QStringList sets;
+            for (int i : cols)
+                sets << name(i) + QStringLiteral("=?");
+            sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(m_tableSql, sets.join(QLatin1Char(',')));
+        }
+        m_commitSql = sql;
+        m_commitMode = mode;
+        m_commitFields = m_bufferSet;
     }
 
-    sqlite3_stmt *st = m_conn->prepare(sql);
+    sqlite3_stmt *st = m_conn->prepare(m_commitSql);
     StatementScope scope{st};
     int b = 1;
     for (int i : cols)
         bindValue(st, b++, m_buffer[i]);
     if (mode == EditMode::Edit)
-        sqlite3_bind_int64(st, b, m_pos);
-    if (sqlite3_step(st) != SQLITE_DONE)
+        api().bind_int64(st, b, m_pos);
+    if (api().step(st) != SQLITE_DONE)
         failStore(m_conn->handle(), QStringLiteral("Could not commit the row"));
 
     if (mode == EditMode::AddNew) {
-        const qint64 rowid = sqlite3_last_insert_rowid(m_conn->handle());
+        const qint64 rowid = api().last_insert_rowid(m_conn->handle());
         if (m_sqlSource) {
             QVector<QVariant> row(m_table->fields.size());
             for (int i : cols)
@@ -738,7 +890,7 @@ void Cursor::update()
         }
         setPosition(rowid);
     } else {
-        if (sqlite3_changes(m_conn->handle()) == 0)
+        if (api().changes(m_conn->handle()) == 0)
             fail(Error::Kind::NoCurrentRow, QStringLiteral("Record is deleted."));
         if (m_sqlSource) {
             for (int i : cols)
@@ -754,10 +906,11 @@ void Cursor::deleteCurrent()
     if (m_sqlSource && m_pos < 0)
         fail(Error::Kind::Store, QStringLiteral("This record source cannot be updated."));
     m_editMode = EditMode::None;
+    m_conn->requireWritable();
     sqlite3_stmt *st = m_conn->prepare(QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(m_tableSql));
     StatementScope scope{st};
-    sqlite3_bind_int64(st, 1, m_pos);
-    if (sqlite3_step(st) != SQLITE_DONE)
+    api().bind_int64(st, 1, m_pos);
+    if (api().step(st) != SQLITE_DONE)
         failStore(m_conn->handle(), QStringLiteral("Could not delete the row"));
     m_rowLoaded = false;
     if (m_sqlSource)

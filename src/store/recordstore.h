@@ -21,10 +21,32 @@ QString storeConnectText(); // ";PWD=quibble"
 /// The password in a connect text such as ";pwd=quibble" (key is case-blind).
 QString passwordFromConnect(const QString &connect);
 
+/// The cipher settings every store file is written with: those of SQLCipher 3
+/// (1024-byte pages, 64000 key-derivation iterations, SHA1 HMAC and key
+/// derivation), so the files open with SQLCipher 3 readers and with SQLCipher
+/// 4 readers set to compatibility 3. Engines of the 4 series take them from
+/// "cipher_compatibility"; those of the 3 series do not know that setting and
+/// take page size and iterations from the explicit values, which are given
+/// rather than left to the engine's process-wide defaults.
+inline constexpr char kStoreCipherSettings[] =
+    "PRAGMA cipher_compatibility = 3; PRAGMA cipher_page_size = 1024; PRAGMA kdf_iter = 64000;";
+
+/// The defaults of SQLCipher 4 (4096-byte pages, 256000 iterations), tried
+/// when a file does not open with kStoreCipherSettings: files written before
+/// the settings were pinned still open. An engine of the 3 series has no
+/// SHA512, so there these are the page size and iterations only.
+inline constexpr char kSqlCipher4Settings[] =
+    "PRAGMA cipher_compatibility = 4; PRAGMA cipher_page_size = 4096; PRAGMA kdf_iter = 256000;";
+
 /// One open, keyed SQLCipher connection to a store file. Deriving the key
 /// costs tens of milliseconds, so a process keeps one connection per file and
 /// every cursor on that file shares it. A file replaced on disk (another
 /// inode) gets a new connection.
+///
+/// A file that cannot be opened for writing (a station that may only look)
+/// is opened for reading; every write through it is then refused. A
+/// connection also refuses every write once its file was deleted or replaced
+/// on disk: such writes would vanish with the old file.
 class Connection
 {
 public:
@@ -43,6 +65,30 @@ public:
     QString path() const { return m_path; }
     sqlite3 *handle() const { return m_db; }
 
+    /// True when the file could only be opened for reading.
+    bool isReadOnly() const { return m_readOnly; }
+
+    /// The cipher settings in use on this connection, as the engine reports them.
+    struct CipherSettings
+    {
+        int pageSize = 0;
+        int kdfIterations = 0;
+        bool sqlCipher4 = false; ///< opened with kSqlCipher4Settings, not kStoreCipherSettings
+    };
+    CipherSettings cipherSettings() const;
+
+    /// Throws Error(Store) when nothing may be written through this
+    /// connection: the file was opened read-only, or the file at its path was
+    /// deleted or replaced since it was opened (one stat per call). A
+    /// connection that finds its file gone is retired.
+    void requireWritable();
+
+    /// Closes the engine's handle for good; every later use of this
+    /// connection fails with Error(Store). Used once the file at the path is
+    /// no longer the one opened.
+    void retire();
+    bool isRetired() const { return !m_db; }
+
     /// A prepared statement for this SQL text, kept for the life of the
     /// connection and reset before it is handed out. Throws Error(Store).
     sqlite3_stmt *prepare(const QString &sql);
@@ -54,10 +100,16 @@ public:
     QString lastError() const;
 
 private:
-    Connection(const QString &path, sqlite3 *db) : m_path(path), m_db(db) {}
+    struct Opened;
+    explicit Connection(const Opened &opened);
+    void requireFile() const; ///< throws once retired
     QString m_path;
+    QByteArray m_encodedPath; // for the stat before each write
     sqlite3 *m_db = nullptr;
-    struct Statement;
+    quint64 m_device = 0;     // the file opened: st_dev, st_ino
+    quint64 m_inode = 0;
+    bool m_readOnly = false;
+    bool m_sqlCipher4 = false;
     QVector<std::pair<QString, sqlite3_stmt *>> m_statements;
 };
 
@@ -167,6 +219,10 @@ private:
     EditMode m_editMode = EditMode::None;
     QVector<QVariant> m_buffer;
     QVector<bool> m_bufferSet;
+    // The statement text of the last commit, and the shape it was built for.
+    QString m_commitSql;
+    EditMode m_commitMode = EditMode::None;
+    QVector<bool> m_commitFields;
 };
 
 } // namespace quellix::store

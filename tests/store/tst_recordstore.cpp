@@ -42,6 +42,7 @@ int rawExec(const QString &file, const QString &sql)
     sqlite3 *db = nullptr;
     sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
     sqlite3_key(db, kStorePassword, int(strlen(kStorePassword)));
+    sqlite3_exec(db, kStoreCipherSettings, nullptr, nullptr, nullptr);
     const int rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
     sqlite3_close(db);
     return rc;

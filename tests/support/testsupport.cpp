@@ -35,6 +35,7 @@ sqlite3 *openKeyed(const QString &file)
         return nullptr;
     }
     sqlite3_key(db, quellix::store::kStorePassword, int(strlen(quellix::store::kStorePassword)));
+    sqlite3_exec(db, quellix::store::kStoreCipherSettings, nullptr, nullptr, nullptr);
     sqlite3_busy_timeout(db, 10000);
     return db;
 }

@@ -212,7 +212,18 @@ void QuellixPrivate::setScanInterval()
     if (s.scanrate > 0) {
         timerLimits->setInterval(s.scanrate);
         timerLimits->start();
+        return;
     }
+    // Written by another program: no alarm of this control would ever be
+    // evaluated, which nobody must mistake for a quiet plant.
+    // Told once the load is over, so a handler may delete the control.
+    const QString why = QStringLiteral("The stored scan rate %1 ms is below 1 ms: the control does not scan")
+                            .arg(s.scanrate);
+    qCWarning(lcRegister, "%s: %s", qPrintable(name()), qPrintable(why));
+    Quellix *control = q;
+    QMetaObject::invokeMethod(
+        control, [control, why] { Q_EMIT control->errorOccurred(QStringLiteral("Scanrate"), why); },
+        Qt::QueuedConnection);
 }
 
 void QuellixPrivate::applyColours()

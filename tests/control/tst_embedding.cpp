@@ -310,6 +310,24 @@ private Q_SLOTS:
         QVERIFY(ran);
     }
 
+    // A stored rate that stops the scan, written by another program, is
+    // told to the host rather than left to look like a quiet plant.
+    void storedRateThatStopsTheScanIsReported()
+    {
+        auto m = testsupport::registeredControl("Meter1");
+        QSignalSpy errors(m.get(), &Quellix::errorOccurred);
+        testsupport::setSettingsField("Meter1", "Scanrate", 0);
+        m->REGISTER();
+        QVERIFY(!scanTimer(*m)->isActive());
+        QTRY_COMPARE(errors.count(), 1);
+        QCOMPARE(errors.first().first().toString(), QStringLiteral("Scanrate"));
+        testsupport::setSettingsField("Meter1", "Scanrate", 250);
+        m->REGISTER();
+        QVERIFY(scanTimer(*m)->isActive());
+        QTest::qWait(10);
+        QCOMPARE(errors.count(), 1);
+    }
+
     // Registration shows "0.00" in the output box and says so; a hold it
     // releases shows released.
     void registrationFaceDetails()

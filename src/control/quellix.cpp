@@ -139,6 +139,15 @@ void QuellixPrivate::reportError(const QString &property, const QString &message
     Q_EMIT q->errorOccurred(property, message);
 }
 
+void QuellixPrivate::reportErrorLater(const QString &property, const QString &message)
+{
+    qCWarning(lcQuellix, "%s: %s: %s", qPrintable(name()), qPrintable(property), qPrintable(message));
+    Quellix *control = q;
+    QMetaObject::invokeMethod(
+        control, [control, property, message] { Q_EMIT control->errorOccurred(property, message); },
+        Qt::QueuedConnection);
+}
+
 void QuellixPrivate::writeThrough(const QString &field, const QVariant &value)
 {
     dbData.edit();

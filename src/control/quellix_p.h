@@ -90,6 +90,9 @@ public:
     /// Tells the host of a failure it could not be handed as an exception:
     /// a warning on the "quellix" category and errorOccurred().
     void reportError(const QString &property, const QString &message);
+    /// The same, with errorOccurred raised once the current operation (a
+    /// registration, a load) is over, so a handler may delete the control.
+    void reportErrorLater(const QString &property, const QString &message);
 
     /// Emits a signal of the control. False when a handler deleted the
     /// control: the caller must then return without touching anything of it.

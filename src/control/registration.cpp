@@ -107,6 +107,17 @@ void QuellixPrivate::registerControl()
         return;
     }
 
+    // A name that fits the settings row but not a log record's "Control"
+    // field registers, but none of its records can be kept: say so.
+    const TableDef &log = logTable();
+    const int logNameSize = log.fields[size_t(log.indexOf(QStringLiteral("Control")))].size;
+    if (control.size() > logNameSize)
+        reportErrorLater(QStringLiteral("Control Name"),
+                         QStringLiteral("The control name has %1 characters; a log record holds at most %2. "
+                                        "No record of this control can be logged.")
+                             .arg(control.size())
+                             .arg(logNameSize));
+
     // 7-8: look the name up; a closed cursor counts as empty.
     const bool empty = !dbData.isOpen() || dbData.isEmpty();
     if (!empty && findOwnRow(true)) {
@@ -216,14 +227,9 @@ void QuellixPrivate::setScanInterval()
     }
     // Written by another program: no alarm of this control would ever be
     // evaluated, which nobody must mistake for a quiet plant.
-    // Told once the load is over, so a handler may delete the control.
-    const QString why = QStringLiteral("The stored scan rate %1 ms is below 1 ms: the control does not scan")
-                            .arg(s.scanrate);
-    qCWarning(lcRegister, "%s: %s", qPrintable(name()), qPrintable(why));
-    Quellix *control = q;
-    QMetaObject::invokeMethod(
-        control, [control, why] { Q_EMIT control->errorOccurred(QStringLiteral("Scanrate"), why); },
-        Qt::QueuedConnection);
+    reportErrorLater(QStringLiteral("Scanrate"),
+                     QStringLiteral("The stored scan rate %1 ms is below 1 ms: the control does not scan")
+                         .arg(s.scanrate));
 }
 
 void QuellixPrivate::applyColours()

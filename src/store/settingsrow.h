@@ -1,0 +1,60 @@
+#pragma once
+
+#include "schema.h"
+
+#include <QString>
+#include <QVariant>
+
+#include <array>
+
+namespace quellix::store {
+
+/// The value a field holds, converted to its declared type: a text field a
+/// QString of at most its size, Int16 a qint16, Int32 an int, Double a
+/// finite double, YesNo a bool. Every value the type holds exactly is taken
+/// (an integer for a double field when the double is exact, an integral
+/// double for an integer field in its range, 0 or 1 for a yes/no field);
+/// text in a number field, a text longer than its field, a number out of an
+/// integer field's range or not finite throw Error (InvalidValue). A null
+/// or invalid QVariant stays null.
+QVariant toFieldValue(const FieldDef &field, const QVariant &value);
+
+/// One settings row, typed as its 72 fields declare. A field is present
+/// with a value of its type, or absent (missing, null, or not convertible
+/// when it was read), so a load can skip exactly the fields it cannot use.
+class SettingsRow
+{
+public:
+    static constexpr int kFieldCount = 72;
+
+    /// The index of a field by name, -1 for a name the table does not have.
+    static int indexOf(const QString &field);
+    static const FieldDef &definition(int index);
+
+    bool has(int index) const { return m_values[size_t(index)].isValid(); }
+    bool has(const QString &field) const;
+    /// The typed value, or an invalid QVariant when absent.
+    QVariant value(int index) const { return m_values[size_t(index)]; }
+    QVariant value(const QString &field) const;
+
+    /// Sets a field through toFieldValue(); throws Error (InvalidField for an
+    /// unknown name, InvalidValue for a value the field cannot hold), leaving
+    /// the row unchanged.
+    void set(int index, const QVariant &value);
+    void set(const QString &field, const QVariant &value);
+    void clear(int index) { m_values[size_t(index)] = QVariant(); }
+
+    /// The value the engine read for a field, kept when it converts and left
+    /// absent when it does not (used by backends while reading).
+    void setRead(int index, const QVariant &stored);
+
+    /// The row's control name ("Control Name"), empty when absent.
+    QString controlName() const;
+
+    bool operator==(const SettingsRow &) const = default;
+
+private:
+    std::array<QVariant, kFieldCount> m_values;
+};
+
+} // namespace quellix::store

@@ -1,0 +1,138 @@
+#pragma once
+
+// The store interfaces the control, the properties dialog and the log viewer
+// work through. They know nothing of the engine that holds the rows: the
+// SQLCipher files of a directory implement them today, a database server
+// later. Every failure is a quellix::Error.
+
+#include "logstore.h"
+#include "settingsrow.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QVector>
+
+#include <memory>
+#include <optional>
+
+namespace quellix::store {
+
+/// Where the stores are: a directory holding SETTINGS.MDB and LOG.MDB, or
+/// (later) a server address. Chosen by the host once per process; without a
+/// choice each registration takes the current directory, as it always did.
+class StoreLocation
+{
+public:
+    enum class Kind { Directory, Server };
+
+    static StoreLocation directory(const QString &path);
+    static StoreLocation server(const QString &url);
+
+    Kind kind() const { return m_kind; }
+    /// The directory path (without a trailing separator) or the server URL.
+    QString address() const { return m_address; }
+    bool operator==(const StoreLocation &) const = default;
+
+private:
+    Kind m_kind = Kind::Directory;
+    QString m_address;
+};
+
+/// The settings table: one row per control name. A row is addressed by the
+/// control's name (the first row of that name, in row order), which no
+/// rebuild of the table by another program can renumber.
+class SettingsStore
+{
+public:
+    virtual ~SettingsStore() = default;
+
+    /// True when a row of this name exists.
+    virtual bool contains(const QString &control) = 0;
+    /// The row of this name with every field as its type declares it;
+    /// a field that is missing or cannot be converted is absent from the
+    /// value. std::nullopt when there is no row of this name.
+    virtual std::optional<SettingsRow> read(const QString &control) = 0;
+    /// Adds a row (its "Control Name" says whose). Throws Error when a field
+    /// cannot be stored; then nothing is added.
+    virtual void add(const SettingsRow &row) = 0;
+    /// Writes one field of the row of this name. Throws Error (NotFound when
+    /// there is no such row, InvalidValue when the field cannot hold the
+    /// value); the row is then unchanged.
+    virtual void writeField(const QString &control, const QString &field, const QVariant &value) = 0;
+    /// Writes every field present in `row` into the row of this name in one
+    /// transaction: all of them or none.
+    virtual void writeRow(const QString &control, const SettingsRow &row) = 0;
+};
+
+/// What a list of the log shows: every record, or those of one control, of
+/// one type, or both. Values are data: they never become SQL text.
+struct LogFilter {
+    QString control; ///< empty: every control
+    QString type;    ///< empty: every type ("USER", "SYSTEM", "LIMIT")
+    bool operator==(const LogFilter &) const = default;
+};
+
+/// One stored row of LOG.
+struct LogRow {
+    qint64 num = 0;
+    QString time; ///< "MM/dd/yyyy hh:mm:ss AP"
+    LogRecord record;
+};
+
+/// One stored row of DATA.
+struct SampleRow {
+    qint64 num = 0;
+    QString time;
+    SampleRecord record;
+};
+
+/// The event log: LOG and DATA.
+class EventLog
+{
+public:
+    virtual ~EventLog() = default;
+
+    /// Appends a log record, "Time" now, "Num" assigned by the store. A
+    /// record the fields cannot hold is refused with Error at once; a store
+    /// that is busy never blocks the caller's thread for long.
+    virtual void append(const LogRecord &record) = 0;
+    virtual void append(const SampleRecord &record) = 0;
+
+    /// Up to `limit` rows of the filter with "Num" greater than `afterNum`,
+    /// in "Num" order. Each page costs the same wherever it starts.
+    virtual QVector<LogRow> page(const LogFilter &filter, qint64 afterNum, int limit) = 0;
+    /// The number of rows the filter selects.
+    virtual qint64 count(const LogFilter &filter) = 0;
+    /// The newest `n` samples of a control, oldest first.
+    virtual QVector<SampleRow> newestSamples(const QString &control, int n) = 0;
+
+    /// Deletes what the filter selects from LOG, in one transaction; returns
+    /// how many rows went.
+    virtual qint64 removeLog(const LogFilter &filter) = 0;
+    /// Deletes the samples of a control (every sample for an empty name),
+    /// in one transaction; returns how many rows went.
+    virtual qint64 removeSamples(const QString &control) = 0;
+};
+
+/// The stores at a location. Opening creates nothing: registration creates
+/// missing files (behind its stand-by messages) with createStores().
+class Stores
+{
+public:
+    virtual ~Stores() = default;
+    virtual StoreLocation location() const = 0;
+    virtual SettingsStore &settings() = 0;
+    virtual EventLog &log() = 0;
+};
+
+/// The stores at a location, shared by every user in the process (one per
+/// location). Throws Error when the location cannot be reached.
+std::shared_ptr<Stores> openStores(const StoreLocation &location);
+
+/// The location the host chose, if it did.
+std::optional<StoreLocation> chosenStoreLocation();
+/// Chooses the location once per process; a second, different choice throws
+/// Error (InvalidValue).
+void chooseStoreLocation(const StoreLocation &location);
+
+} // namespace quellix::store

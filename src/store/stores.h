@@ -98,6 +98,13 @@ public:
     virtual void append(const LogRecord &record) = 0;
     virtual void append(const SampleRecord &record) = 0;
 
+    /// Waits until every append made before it is in the store. Throws
+    /// Error(Store) when one of them could not be written after append()
+    /// had returned (the first such failure since the last flush()); such a
+    /// failure is also warned about when it happens. page(), count() and
+    /// newestSamples() see every append made before them without a flush().
+    virtual void flush() = 0;
+
     /// Up to `limit` rows of the filter with "Num" greater than `afterNum`,
     /// in "Num" order. Each page costs the same wherever it starts.
     virtual QVector<LogRow> page(const LogFilter &filter, qint64 afterNum, int limit) = 0;

@@ -105,6 +105,14 @@ public:
     /// newestSamples() see every append made before them without a flush().
     virtual void flush() = 0;
 
+    /// Takes the store found at its place now as the one written from here
+    /// on, and opens it (throws Error when it cannot be opened). Registration
+    /// calls it after creating a missing file. The log first takes the store
+    /// it finds at its first use; once that store was deleted or replaced,
+    /// every append is refused until reopen(), so no record goes silently
+    /// into a file nobody reads or into another one.
+    virtual void reopen() = 0;
+
     /// Up to `limit` rows of the filter with "Num" greater than `afterNum`,
     /// in "Num" order. Each page costs the same wherever it starts.
     virtual QVector<LogRow> page(const LogFilter &filter, qint64 afterNum, int limit) = 0;

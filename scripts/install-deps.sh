@@ -11,6 +11,7 @@ PACKAGES=(
   libsqlcipher-dev sqlcipher libsqlite3-dev libqt6sql6-sqlite
   fonts-liberation libgl1-mesa-dev
   libbenchmark-dev xvfb xauth valgrind
+  qt6-serialbus-dev libqt6serialbus6
 )
 
 missing=()

@@ -120,6 +120,16 @@ public:
     /// Whether the hold button has frozen the readout.
     bool Onhold() const;
 
+    /// The communications link indicator t_COMMLIGHT ("Link"). A host that
+    /// feeds the control from a data link lights it while the link delivers
+    /// (text in the colour of the settings field "COMM Indicator Color", as
+    /// loaded at the latest registration) and dims it while the link is lost
+    /// or failing (black text, as on a new control). Only the face changes:
+    /// no event, no log record, no store access. Never throws.
+    void setLinkUp(bool up);
+    /// Whether the link indicator is lit; false on a new control.
+    bool linkUp() const;
+
     // Lifecycle notifications of the host (resize, show and hide come from
     // the widget's own events; a change of objectName counts as an ambient
     // change). None of them throws.

@@ -85,12 +85,21 @@ void appendSampleRecord(Cursor &data, const SampleRecord &r, OnError onError)
     step(onError, [&] { data.update(); });
 }
 
+QStringList logStoreIndexSql()
+{
+    return {
+        QStringLiteral("CREATE INDEX IF NOT EXISTS \"LOG Control Num\" ON \"LOG\" (\"Control\", \"Num\")"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS \"LOG Type Num\" ON \"LOG\" (\"Type\", \"Num\")"),
+        QStringLiteral("CREATE INDEX IF NOT EXISTS \"DATA Control Num\" ON \"DATA\" (\"Control\", \"Num\")"),
+    };
+}
+
 void createLogStore(const QString &path)
 {
     showInformation(QStringLiteral("Please Standby While The New LOG File Is Created."),
                     QStringLiteral("Create New LOG File."));
     const TableDef *tables[] = {&logTable(), &dataTable()};
-    createStoreFile(path, QLatin1String(kLocaleText), QLatin1String(kStorePassword), tables);
+    createStoreFile(path, QLatin1String(kLocaleText), QLatin1String(kStorePassword), tables, logStoreIndexSql());
 }
 
 void createSettingsStore(const QString &path)

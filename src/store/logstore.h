@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <QStringList>
 
 namespace quellix::store {
 
@@ -49,6 +50,13 @@ void appendLogRecord(Cursor &log, const LogRecord &record, OnError onError);
 
 /// Appends one sample to DATA through the cursor, the same way.
 void appendSampleRecord(Cursor &data, const SampleRecord &record, OnError onError);
+
+/// The indexes of LOG.MDB, as CREATE INDEX IF NOT EXISTS statements: LOG by
+/// ("Control", "Num") and by ("Type", "Num"), DATA by ("Control", "Num"), so
+/// a page of one control's or one type's records and a control's newest
+/// samples are read without walking the table. Made with the file, and added
+/// to an older file by the first writer that opens it.
+QStringList logStoreIndexSql();
 
 /// Creates LOG.MDB at the path, after the stand-by message, with the tables
 /// LOG and DATA. Throws quellix::Error when the file cannot be made.

@@ -148,6 +148,12 @@ QHash<QString, CachedFailure> &failureCache()
     return cache;
 }
 
+QVector<void (*)(const QString &, quint64, quint64)> &openingHooks()
+{
+    static QVector<void (*)(const QString &, quint64, quint64)> hooks;
+    return hooks;
+}
+
 void applyKey(sqlite3 *db, const QString &password)
 {
     const QByteArray key = password.toUtf8();
@@ -222,6 +228,57 @@ bool refusedKey(int rc)
 QByteArray immutableName(const QString &path)
 {
     return QUrl::fromLocalFile(path).toEncoded() + "?mode=ro&immutable=1";
+}
+
+// A store file opened with the first cipher settings that fit, for writing
+// when the process may write it. db is null on failure, with `error` saying
+// why and `refused` set when the file is no store file or has another
+// password.
+struct OpenedFile
+{
+    sqlite3 *db = nullptr;
+    bool readOnly = false;
+    bool sqlCipher4 = false;
+    bool refused = false;
+    QString error;
+};
+
+OpenedFile openStoreFile(const QString &key, const QString &password)
+{
+    // The pinned settings first, then the SQLCipher 4 defaults of files
+    // written before they were pinned. Each is tried for writing, and for
+    // reading only when the file cannot be opened for writing.
+    const QByteArray encoded = QFile::encodeName(key);
+    const QByteArray walName = encoded + "-wal";
+    const std::pair<const char *, bool> settings[] = {{kStoreCipherSettings, false}, {kSqlCipher4Settings, true}};
+    Attempt a;
+    OpenedFile out;
+    for (const auto &[pragmas, sqlCipher4] : settings) {
+        a = openWith(encoded, SQLITE_OPEN_READWRITE, password, pragmas);
+        if (a.rc == SQLITE_CANTOPEN && ::access(walName.constData(), F_OK) != 0)
+            a = openWith(immutableName(key), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, password, pragmas);
+        out.sqlCipher4 = sqlCipher4;
+        if (!refusedKey(a.rc))
+            break;
+    }
+    if (refusedKey(a.rc)) {
+        out.refused = true;
+        out.error = QStringLiteral("'%1' is not a store file or has another password: %2").arg(key, a.error);
+        return out;
+    }
+    if (a.rc != SQLITE_OK) {
+        out.error = QStringLiteral("Could not open file '%1': %2").arg(key, a.error);
+        return out;
+    }
+    out.db = a.db;
+    // A file the process may not write opens read-only even when asked for
+    // writing; the engine says so.
+    out.readOnly = api().db_readonly(a.db, "main") == 1;
+    // Write-ahead log (set when the file is made) with NORMAL sync: a commit
+    // that returned survives the death of the process.
+    if (!out.readOnly)
+        api().exec(a.db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+    return out;
 }
 
 } // namespace
@@ -299,46 +356,72 @@ std::shared_ptr<Connection> Connection::acquire(const QString &path, const QStri
         failures.erase(fit);
     }
 
-    // The pinned settings first, then the SQLCipher 4 defaults of files
-    // written before they were pinned. Each is tried for writing, and for
-    // reading only when the file cannot be opened for writing.
-    const QByteArray encoded = QFile::encodeName(key);
-    const QByteArray walName = encoded + "-wal";
-    const std::pair<const char *, bool> settings[] = {{kStoreCipherSettings, false}, {kSqlCipher4Settings, true}};
-    Attempt a;
-    Opened opened{key, nullptr, id, false, false};
-    for (const auto &[pragmas, sqlCipher4] : settings) {
-        a = openWith(encoded, SQLITE_OPEN_READWRITE, password, pragmas);
-        if (a.rc == SQLITE_CANTOPEN && ::access(walName.constData(), F_OK) != 0)
-            a = openWith(immutableName(key), SQLITE_OPEN_READONLY | SQLITE_OPEN_URI, password, pragmas);
-        opened.sqlCipher4 = sqlCipher4;
-        if (!refusedKey(a.rc))
-            break;
+    for (const auto hook : openingHooks())
+        hook(key, quint64(id.dev), quint64(id.ino));
+    const OpenedFile f = openStoreFile(key, password);
+    if (f.refused) {
+        failures.insert(key, {id, f.error});
+        fail(Error::Kind::Store, f.error);
     }
-    if (refusedKey(a.rc)) {
-        const QString msg = QStringLiteral("'%1' is not a store file or has another password: %2").arg(key, a.error);
-        failures.insert(key, {id, msg});
-        fail(Error::Kind::Store, msg);
-    }
-    if (a.rc != SQLITE_OK)
-        fail(Error::Kind::Store, QStringLiteral("Could not open file '%1': %2").arg(key, a.error));
-
-    opened.db = a.db;
-    // A file the process may not write opens read-only even when asked for
-    // writing; the engine says so.
-    opened.readOnly = api().db_readonly(a.db, "main") == 1;
-    // Write-ahead log (set when the file is made) with NORMAL sync: a commit
-    // that returned survives the death of the process.
-    if (!opened.readOnly)
-        api().exec(a.db, "PRAGMA synchronous=NORMAL", nullptr, nullptr, nullptr);
+    if (!f.db)
+        fail(Error::Kind::Store, f.error);
+    const Opened opened{key, f.db, id, f.readOnly, f.sqlCipher4};
 
     std::shared_ptr<Connection> conn(new Connection(opened));
     cache.insert(key, {conn, id});
     return conn;
 }
 
+std::unique_ptr<Connection> Connection::openPrivate(const QString &path, const QString &password,
+                                                    quint64 device, quint64 inode)
+{
+    const QString key = QFileInfo(path).absoluteFilePath();
+    FileId id;
+    if (!statFile(key, &id))
+        fail(Error::Kind::Store, QStringLiteral("Could not find file '%1'.").arg(key));
+    auto isExpected = [&](const FileId &f) {
+        return (device == 0 && inode == 0) || (quint64(f.dev) == device && quint64(f.ino) == inode);
+    };
+    // Another file at the path is not opened at all: the write-ahead log
+    // beside the path may still be the expected file's.
+    if (!isExpected(id))
+        fail(Error::Kind::Store, QStringLiteral("The store file '%1' was deleted or replaced while it was open.").arg(key));
+    const OpenedFile f = openStoreFile(key, password);
+    if (!f.db)
+        fail(Error::Kind::Store, f.error);
+    std::unique_ptr<Connection> conn(new Connection(Opened{key, f.db, id, f.readOnly, f.sqlCipher4}));
+    FileId after;
+    if (!statFile(key, &after) || !after.sameFile(id))
+        fail(Error::Kind::Store, QStringLiteral("The store file '%1' was replaced while it was being opened.").arg(key));
+    return conn;
+}
+
+namespace {
+
+QVector<void (*)()> &closeAllHooks()
+{
+    static QVector<void (*)()> hooks;
+    return hooks;
+}
+
+} // namespace
+
+void Connection::addOpeningHook(void (*hook)(const QString &, quint64, quint64))
+{
+    if (!openingHooks().contains(hook))
+        openingHooks().append(hook);
+}
+
+void Connection::addCloseAllHook(void (*hook)())
+{
+    if (!closeAllHooks().contains(hook))
+        closeAllHooks().append(hook);
+}
+
 void Connection::closeAll()
 {
+    for (void (*hook)() : closeAllHooks())
+        hook();
     connectionCache().clear();
     failureCache().clear();
 }
@@ -414,7 +497,7 @@ QString Connection::lastError() const
 // File creation
 
 void createStoreFile(const QString &path, const QString &localeText, const QString &password,
-                     std::span<const TableDef *const> tables)
+                     std::span<const TableDef *const> tables, const QStringList &extraSql)
 {
     Q_UNUSED(localeText); // the engine orders and encodes text in UTF-8 whatever the locale text
     const QFileInfo fi(path);
@@ -450,6 +533,8 @@ void createStoreFile(const QString &path, const QString &localeText, const QStri
     run(QStringLiteral("BEGIN"));
     for (const TableDef *t : tables)
         run(createTableSql(*t));
+    for (const QString &sql : extraSql)
+        run(sql);
     run(QStringLiteral("COMMIT"));
     if (api().close(db) != SQLITE_OK && error.isEmpty())
         error = QStringLiteral("could not close the new file");
@@ -810,6 +895,11 @@ QVariant checkedValue(const FieldDef &f, const QVariant &value)
 }
 
 } // namespace
+
+QVariant checkedFieldValue(const FieldDef &field, const QVariant &value)
+{
+    return checkedValue(field, value);
+}
 
 void Cursor::setField(const QString &name, const QVariant &value)
 {

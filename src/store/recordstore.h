@@ -3,6 +3,7 @@
 #include "schema.h"
 
 #include <QString>
+#include <QStringList>
 #include <QVariant>
 #include <QVector>
 #include <memory>
@@ -59,14 +60,37 @@ public:
     /// another password; the file is never created or changed by this.
     static std::shared_ptr<Connection> acquire(const QString &path, const QString &password);
 
-    /// Drops every cached connection (tests use it to simulate a new process).
+    /// A connection of the caller's own to this file, opened like
+    /// acquire() but never shared or cached: for a thread that writes the
+    /// file beside the shared connection. Given a device and inode, only
+    /// that file is opened: another one at the path is refused unopened.
+    /// Throws Error(Store) as acquire().
+    static std::unique_ptr<Connection> openPrivate(const QString &path, const QString &password,
+                                                   quint64 device = 0, quint64 inode = 0);
+
+    /// Adds a function that acquire() calls before it opens the file at an
+    /// (absolute) path, with the file's device and inode. A part holding
+    /// connections of its own to that path must close those to any other
+    /// file there before it returns: the engine would take the write-ahead
+    /// log they keep beside the path for the new file's.
+    static void addOpeningHook(void (*hook)(const QString &path, quint64 device, quint64 inode));
+
+    /// Drops every cached connection (tests use it to simulate a new
+    /// process). Runs the hooks added with addCloseAllHook() first, so that
+    /// parts holding connections of their own close them too.
     static void closeAll();
+    static void addCloseAllHook(void (*hook)());
 
     QString path() const { return m_path; }
     sqlite3 *handle() const { return m_db; }
 
     /// True when the file could only be opened for reading.
     bool isReadOnly() const { return m_readOnly; }
+
+    /// The file opened (st_dev and st_ino when it was opened): two
+    /// connections with the same pair have the same file open.
+    quint64 device() const { return m_device; }
+    quint64 inode() const { return m_inode; }
 
     /// The cipher settings in use on this connection, as the engine reports them.
     struct CipherSettings
@@ -118,8 +142,14 @@ private:
 /// only when complete, so an existing file is never touched or replaced and
 /// no other program sees a half-made file. Throws Error(Store) when the file
 /// exists already or cannot be made.
+/// `extraSql` runs after the tables are made, in the same transaction
+/// (the indexes of the file).
 void createStoreFile(const QString &path, const QString &localeText, const QString &password,
-                     std::span<const TableDef *const> tables);
+                     std::span<const TableDef *const> tables, const QStringList &extraSql = {});
+
+/// A value checked against a field as Cursor::setField() checks it: the
+/// value to store, or Error(InvalidValue) when the field cannot hold it.
+QVariant checkedFieldValue(const FieldDef &field, const QVariant &value);
 
 /// A record cursor: a connection, a record source (a table name or an SQL
 /// select on one table) and a current position. Moves, reads and writes

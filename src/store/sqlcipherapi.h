@@ -30,7 +30,7 @@ inline constexpr char kLibraryName[] = "libsqlcipher.so.0";
     X(db_readonly) X(prepare_v2) X(step) X(reset) X(clear_bindings) X(finalize) X(bind_null)      \
     X(bind_int) X(bind_int64) X(bind_double) X(bind_text) X(column_count) X(column_type)          \
     X(column_int) X(column_int64) X(column_double) X(column_text) X(column_bytes) X(column_name) \
-    X(changes) X(last_insert_rowid)
+    X(changes) X(last_insert_rowid) X(threadsafe)
 
 /// Pointers to the engine's functions, resolved in the privately loaded
 /// library. Each member has the type of the sqlite3_ function of its name.

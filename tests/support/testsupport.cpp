@@ -1,6 +1,7 @@
 #include "testsupport.h"
 
 #include "recordstore.h"
+#include "sqlcipherlog.h"
 #include "storefiles.h"
 
 #include <QDir>
@@ -57,6 +58,7 @@ QVariant column(sqlite3_stmt *st, int c)
 QVector<QVariantMap> readTable(const QString &file, const QString &table)
 {
     QVector<QVariantMap> rows;
+    quellix::store::flushEventLogs(); // the records appended so far are in the file
     sqlite3 *db = openKeyed(file);
     if (!db)
         return rows;
@@ -95,6 +97,7 @@ QVector<QVariantMap> logRowsWhere(const QString &dir, const QString &field, cons
 QVariant querySingle(const QString &file, const QString &sql)
 {
     QVariant result;
+    quellix::store::flushEventLogs();
     sqlite3 *db = openKeyed(file);
     if (!db)
         return result;

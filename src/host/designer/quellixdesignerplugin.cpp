@@ -64,6 +64,11 @@ bool QuellixDesignerPlugin::isContainer() const
     return false;
 }
 
+// A placed control carries a dynamic string property "channel", which
+// Designer's property editor shows and edits and the .ui file keeps: the
+// address quellix-panel reads the control's values from. It is the form's
+// and the panel's; the control itself never reads it, so its behaviour and
+// its stores stay as they are.
 QString QuellixDesignerPlugin::domXml() const
 {
     return QStringLiteral(R"(<ui language="c++" displayname="Quellix">
@@ -75,6 +80,9 @@ QString QuellixDesignerPlugin::domXml() const
     <width>%1</width>
     <height>%1</height>
    </rect>
+  </property>
+  <property name="channel" stdset="0">
+   <string notr="true">sim://sine</string>
   </property>
  </widget>
 </ui>

@@ -12,6 +12,10 @@
 /// the form. The program that shows the form registers each control
 /// (initProperties() or readProperties()) after setupUi().
 ///
+/// Each placed control gets a dynamic string property "channel" (default
+/// "sim://sine"), edited in the property editor and saved in the .ui file:
+/// quellix-panel feeds the control from that address.
+///
 /// Designer finds the plugin in the "designer" folder of a plugin path, for
 /// example QT_PLUGIN_PATH=<build>/src/host.
 class QuellixDesignerPlugin : public QObject, public QDesignerCustomWidgetInterface

@@ -211,6 +211,10 @@ int main(int argc, char **argv)
             char byte = 0;
             [[maybe_unused]] const ssize_t n = ::read(signalPipe[1], &byte, 1);
             terminating = true;
+            // No new stand-by message may open a loop nobody ends.
+            quellix::setInformationHandler([](const QString &text, const QString &title) {
+                std::fprintf(stderr, "quellix-panel: %s: %s\n", qPrintable(title), qPrintable(text));
+            });
             closeModalWindows();
             QCoreApplication::exit(0); // leaves every running loop, nested ones too
         });

@@ -15,6 +15,7 @@
 #include <QTest>
 #include <QXmlStreamReader>
 #include <QtUiPlugin/QDesignerCustomWidgetInterface>
+#include <QUiLoader>
 
 #include <memory>
 
@@ -162,7 +163,8 @@ private Q_SLOTS:
         QCOMPARE(w.className, m_plugin->name());
         QVERIFY(!w.objectName.isEmpty());
         QCOMPARE(w.geometry.size(), QSize(176, 176)); // 2640 × 2640 host units
-        QCOMPARE(w.properties, QStringList{QStringLiteral("geometry")});
+        // Besides its place, only the channel quellix-panel reads.
+        QCOMPARE(w.properties, (QStringList{QStringLiteral("geometry"), QStringLiteral("channel")}));
     }
 
     // What Designer does with a new control: create it in the form, name it,
@@ -195,6 +197,43 @@ private Q_SLOTS:
         delete made;
         QVERIFY(!control);
         QCOMPARE(entriesOf(dir.path()), QStringList());
+    }
+
+    // A placed control's channel, as Designer keeps it in the .ui file (the
+    // widget-box entry with the value the property editor set), comes back
+    // on the control the form loader makes with the plugin; that control
+    // is in design mode and leaves the stores alone.
+    void channelSurvivesSaveAndLoad()
+    {
+        StoreDir dir;
+        const QString channel = QStringLiteral("modbus+tcp://plc:502/1/holding/10?type=float32&amp;order=cdab");
+        QString entry = m_plugin->domXml();
+        entry = entry.mid(entry.indexOf(QStringLiteral("<widget")));
+        entry = entry.left(entry.lastIndexOf(QStringLiteral("</ui>")));
+        QVERIFY(entry.contains(QStringLiteral(">sim://sine<")));
+        entry.replace(QStringLiteral(">sim://sine<"), QLatin1Char('>') + channel + QLatin1Char('<'));
+        entry.replace(QStringLiteral("name=\"quellix\""), QStringLiteral("name=\"Boiler1\""));
+        const QString file = dir.file(QStringLiteral("form.ui"));
+        {
+            QFile f(file);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write(QStringLiteral("<ui version=\"4.0\"><class>Form</class><widget class=\"QWidget\" name=\"Form\">%1"
+                                   "</widget></ui>").arg(entry).toUtf8());
+        }
+        QFile f(file);
+        QVERIFY(f.open(QIODevice::ReadOnly));
+        QUiLoader loader;
+        loader.clearPluginPaths();
+        loader.addPluginPath(pluginFolder());
+        std::unique_ptr<QWidget> loaded(loader.load(&f));
+        QVERIFY2(loaded, qPrintable(loader.errorString()));
+        auto *back = loaded->findChild<Quellix *>(QStringLiteral("Boiler1"));
+        QVERIFY(back);
+        QCOMPARE(back->property("channel").toString(),
+                 QStringLiteral("modbus+tcp://plc:502/1/holding/10?type=float32&order=cdab"));
+        QVERIFY(!back->userMode());
+        QCOMPARE(back->size(), QSize(176, 176));
+        QCOMPARE(entriesOf(dir.path()), QStringList{QStringLiteral("form.ui")});
     }
 
     // The design-time control is a full control: only an explicit

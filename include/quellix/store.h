@@ -24,9 +24,14 @@ QUELLIX_EXPORT QString storeDirectory();
 /// Throws quellix::Error (NotFound) when the file or the row is missing.
 QUELLIX_EXPORT QVariant settingsField(const QString &dir, const QString &control, const QString &field);
 
-/// Writes one field of a control's settings row in SETTINGS.MDB of `dir`.
-/// Throws quellix::Error when the row is missing or the field cannot hold
-/// the value; the row is left as it was then.
+/// Writes one field of a control's settings row in SETTINGS.MDB of `dir`
+/// (the first row of that name). Every value the field's type holds exactly
+/// is taken (an integer for a "double" field, an integral double for an
+/// integer field, false/true or 0/1 for a yes/no field); a fractional number
+/// for an integer field is rounded to the nearest integer. Throws
+/// quellix::Error when the row is missing or the field cannot hold the value
+/// (text in a number field, a text longer than its field, a number out of
+/// an integer field's range or not finite); the row is left as it was then.
 QUELLIX_EXPORT void setSettingsField(const QString &dir, const QString &control, const QString &field,
                                      const QVariant &value);
 

@@ -341,46 +341,25 @@ void QuellixPrivate::runtimeSave()
     // Every step runs whatever the one before did: a field the row cannot
     // hold (a units text longer than the field) loses that field only, and
     // a store that cannot be reached still lets the shut-down record and
-    // the sound stop happen.
+    // the sound stop happen. The fields the row takes are written together
+    // into the first row of the control's name; without such a row nothing
+    // is written, so the nine values never land in another control's row.
     const QString control = name();
-    int rows = 0;
-    bool found = false;
-    if (step(control, "opening the settings", [&] {
-            dbData.refresh();
-            rows = dbData.recordCount();
-            if (!dbData.isEmpty())
-                dbData.moveFirst();
-        })) {
-        for (int i = 0; i < rows && !found; ++i) {
-            // A row that cannot be read is not taken for the control's own:
-            // the nine values must never land in another control's row.
-            const bool ok = step(control, "reading the settings", [&] {
-                const QVariant v = dbData.field(QStringLiteral("Control Name"));
-                found = !v.isNull() && !control.isEmpty() && v.toString() == control;
-                if (!found)
-                    dbData.moveNext();
-            });
-            if (!ok)
-                break;
-        }
-    }
-    if (found && step(control, "editing the settings row", [&] { dbData.edit(); })) {
-        const std::pair<const char *, QVariant> fields[] = {
-            {"Input Offset", s.inputOffset},
-            {"Input Multiplier", s.inputMultiplier},
-            {"Output Offset", s.outputOffset},
-            {"Output Multiplier", s.outputMultiplier},
-            {"Lower Limit Value", s.lowerLimit},
-            {"Caution Limit Value", s.cautionLimit},
-            {"Warning Limit Value", s.warningLimit},
-            {"Upper Limit Value", s.upperLimit},
-            {"Units", s.units},
-        };
-        for (const auto &[field, value] : fields)
-            step(control, field, [&] { dbData.setField(QLatin1String(field), value); });
-        if (!step(control, "saving the settings row", [&] { dbData.update(); }))
-            dbData.cancelUpdate();
-    }
+    const std::pair<const char *, QVariant> fields[] = {
+        {"Input Offset", s.inputOffset},
+        {"Input Multiplier", s.inputMultiplier},
+        {"Output Offset", s.outputOffset},
+        {"Output Multiplier", s.outputMultiplier},
+        {"Lower Limit Value", s.lowerLimit},
+        {"Caution Limit Value", s.cautionLimit},
+        {"Warning Limit Value", s.warningLimit},
+        {"Upper Limit Value", s.upperLimit},
+        {"Units", s.units},
+    };
+    SettingsRow row;
+    for (const auto &[field, value] : fields)
+        step(control, field, [&] { row.set(QLatin1String(field), value); });
+    step(control, "saving the settings row", [&] { settingsStore().writeRow(control, row); });
     if (s.logSystemErrors)
         step(control, "logging the shut down",
              [&] { appendLog(QStringLiteral("SYSTEM"), QStringLiteral("Shut Down"), NumberForm::Str, OnError::SkipStep); });

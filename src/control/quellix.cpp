@@ -148,11 +148,19 @@ void QuellixPrivate::reportErrorLater(const QString &property, const QString &me
         Qt::QueuedConnection);
 }
 
+store::SettingsStore &QuellixPrivate::settingsStore() const
+{
+    if (!stores)
+        throw Error(Error::Kind::NotOpen,
+                    QStringLiteral("The control is not registered: it has no settings store to write to."));
+    return stores->settings();
+}
+
 void QuellixPrivate::writeThrough(const QString &field, const QVariant &value)
 {
-    dbData.edit();
-    dbData.setField(field, value);
-    dbData.update();
+    if (settingsKey.isEmpty())
+        throw Error(Error::Kind::NotOpen, QStringLiteral("The control has no settings row to write %1 to.").arg(field));
+    settingsStore().writeField(settingsKey, field, value);
 }
 
 bool QuellixPrivate::recomputeDisplay()

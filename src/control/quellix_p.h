@@ -5,9 +5,11 @@
 #include "logstore.h"
 #include "quellix.h"
 #include "recordstore.h"
+#include "stores.h"
 
 #include <QPointer>
 #include <array>
+#include <memory>
 
 class QLabel;
 class QLineEdit;
@@ -61,8 +63,17 @@ public:
     QTimer *timerWarning = nullptr;
     QTimer *timerData = nullptr;
 
-    // cursors: the settings row, the LOG table, the DATA table
-    quellix::store::Cursor dbData;
+    // the stores registration bound the control to and the name its
+    // settings row carries there; cursors on the LOG and DATA tables
+    std::shared_ptr<quellix::store::Stores> stores;
+    /// The name of the control's settings row: every write-back addresses
+    /// the first row of this name, found anew by the store each time, so no
+    /// rebuild of the table by another program can point it at another
+    /// control's row. Empty while the control has no row to write to.
+    QString settingsKey;
+    /// The settings of the bound stores, or Error(NotOpen) before the first
+    /// registration.
+    quellix::store::SettingsStore &settingsStore() const;
     quellix::store::Cursor dbLog;
     quellix::store::Cursor dbLogData;
 
@@ -124,8 +135,7 @@ public:
 
     // registration
     void registerControl();
-    bool findOwnRow(bool moveLastFirst);
-    void loadSettingsRow();
+    void loadSettingsRow(const quellix::store::SettingsRow &row);
     void applyFactoryValues();
     void addNewSettingsRow();
     void applyRecordingSettings();

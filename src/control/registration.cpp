@@ -57,41 +57,44 @@ void QuellixPrivate::registerControl()
     if (!raise(&Quellix::OutputChange, s.outputValue))
         return;
 
-    // 3-5: the store directory and the two files.
-    store::setStoreDirectory(QDir::currentPath());
+    // 3-5: the store location (the host's choice, else the current
+    // directory, captured anew each time) and, for a directory, its two files.
+    const StoreLocation location = chosenStoreLocation().value_or(StoreLocation::directory(QDir::currentPath()));
+    const bool inDirectory = location.kind() == StoreLocation::Kind::Directory;
+    if (inDirectory)
+        store::setStoreDirectory(location.address());
     const QString dir = store::storeDirectory();
     // Each creation shows a modal stand-by message first; the control may
     // be deleted while it is open.
     QPointer<Quellix> alive(q);
-    if (!store::storeFileExists(dir, QLatin1String(kSettingsFileName)))
+    if (inDirectory && !store::storeFileExists(dir, QLatin1String(kSettingsFileName)))
         ignoring(control, "creating SETTINGS.MDB",
                  [&] { createSettingsStore(storeFilePath(dir, QLatin1String(kSettingsFileName))); });
     if (!alive)
         return;
-    if (!store::storeFileExists(dir, QLatin1String(kLogFileName)))
+    if (inDirectory && !store::storeFileExists(dir, QLatin1String(kLogFileName)))
         ignoring(control, "creating LOG.MDB", [&] { createLogStore(storeFilePath(dir, QLatin1String(kLogFileName))); });
     if (!alive)
         return;
 
-    // 6: point the three cursors at the files.
-    const QString settingsPath = storeFilePath(dir, QLatin1String(kSettingsFileName));
+    // 6: bind the stores and point the log cursors at the files.
     const QString logPath = storeFilePath(dir, QLatin1String(kLogFileName));
-    dbData.setDatabaseName(settingsPath);
-    dbData.setRecordSource(QStringLiteral("Settings"));
-    ignoring(control, "opening SETTINGS.MDB", [&] { dbData.refresh(); });
+    // The control's row is bound anew: until it is found or added below,
+    // no write-back has a row to go to.
+    settingsKey.clear();
+    stores.reset();
+    ignoring(control, "opening the stores", [&] { stores = openStores(location); });
     dbLog.setDatabaseName(logPath);
     dbLog.setRecordSource(QStringLiteral("LOG"));
     ignoring(control, "opening LOG.MDB", [&] { dbLog.refresh(); });
     dbLogData.setDatabaseName(logPath);
     dbLogData.setRecordSource(QStringLiteral("DATA"));
     quietly([&] { dbLogData.refresh(); });
-    quietly([&] { dbData.refresh(); });
 
     // A name longer than the "Control Name" field would be stored empty: the
     // row could never be found again, and every start would add another.
     // Such a control gets no row and no registration record; it runs on
-    // factory values, with the settings cursor closed so that no setter
-    // writes into the row of another control, and the host is told.
+    // factory values without a row to write back to, and the host is told.
     const TableDef &settings = settingsTable();
     const int nameSize = settings.fields[size_t(settings.indexOf(QStringLiteral("Control Name")))].size;
     if (control.size() > nameSize) {
@@ -100,7 +103,6 @@ void QuellixPrivate::registerControl()
                                 .arg(control.size())
                                 .arg(nameSize);
         qCWarning(lcRegister, "%s: %s", qPrintable(control), qPrintable(why));
-        dbData.close();
         applyFactoryValues();
         applyColours();
         reportError(QStringLiteral("Control Name"), why); // last: a handler may delete the control
@@ -118,10 +120,15 @@ void QuellixPrivate::registerControl()
                              .arg(control.size())
                              .arg(logNameSize));
 
-    // 7-8: look the name up; a closed cursor counts as empty.
-    const bool empty = !dbData.isOpen() || dbData.isEmpty();
-    if (!empty && findOwnRow(true)) {
-        loadSettingsRow();
+    // 7-8: look the name up (the first row of the name, compared exactly);
+    // a settings store that cannot be read counts as empty. From here on
+    // the control's write-backs address the row of this name.
+    std::optional<SettingsRow> row;
+    if (stores)
+        ignoring(control, "reading SETTINGS.MDB", [&] { row = stores->settings().read(control); });
+    settingsKey = control;
+    if (row) {
+        loadSettingsRow(*row);
         if (s.logSystemErrors)
             appendLog(QStringLiteral("SYSTEM"), QStringLiteral("System Start"), NumberForm::Str, OnError::SkipStep);
         return;
@@ -140,75 +147,38 @@ void QuellixPrivate::registerControl()
     addNewSettingsRow();
 }
 
-bool QuellixPrivate::findOwnRow(bool moveLastFirst)
-{
-    const QString control = name();
-    int n = 0;
-    try {
-        if (moveLastFirst)
-            dbData.moveLast();
-        n = dbData.recordCount();
-        if (!dbData.isEmpty())
-            dbData.moveFirst();
-    } catch (const Error &) {
-        return false;
-    }
-    for (int i = 0; i < n; ++i) {
-        try {
-            const QVariant v = dbData.field(QStringLiteral("Control Name"));
-            if (!v.isNull() && !control.isEmpty() && v.toString() == control)
-                return true;
-            dbData.moveNext();
-        } catch (const Error &) {
-            return false;
-        }
-    }
-    return false;
-}
-
 namespace {
 
-// Reads one field of the current row into a state value; an empty field, a
-// failing read or a value that does not convert leaves the state as it was.
+// Copies the fields of a settings row into state values. The row holds
+// each field as its type declares it, or not at all (empty, or a stored
+// value the field's type cannot hold): an absent field leaves its state
+// value as it was, and each field is its own step.
 struct RowReader
 {
-    Cursor &c;
+    const SettingsRow &row;
 
-    QVariant read(const char *field)
+    QVariant read(const char *field) const { return row.value(QLatin1String(field)); }
+    void text(const char *field, QString &out) const
     {
-        try {
-            return c.field(QLatin1String(field));
-        } catch (const Error &) {
-            return {};
-        }
-    }
-    void text(const char *field, QString &out)
-    {
-        const QVariant v = read(field);
-        if (!v.isNull())
+        if (const QVariant v = read(field); v.isValid())
             out = v.toString();
     }
-    void flag(const char *field, bool &out)
+    void flag(const char *field, bool &out) const
     {
-        const QVariant v = read(field);
-        if (!v.isNull())
+        if (const QVariant v = read(field); v.isValid())
             out = v.toBool();
     }
-    void number(const char *field, double &out)
+    void number(const char *field, double &out) const
     {
-        const QVariant v = read(field);
-        bool ok = false;
-        const double d = v.toDouble(&ok);
-        if (!v.isNull() && ok)
-            out = d;
+        if (const QVariant v = read(field); v.isValid())
+            out = v.toDouble();
     }
     template<typename Int>
-    void integer(const char *field, Int &out)
+    void integer(const char *field, Int &out) const
     {
         const QVariant v = read(field);
-        bool ok = false;
-        const qlonglong i = v.toLongLong(&ok);
-        if (!v.isNull() && ok && i >= std::numeric_limits<Int>::min() && i <= std::numeric_limits<Int>::max())
+        const qlonglong i = v.toLongLong();
+        if (v.isValid() && i >= std::numeric_limits<Int>::min() && i <= std::numeric_limits<Int>::max())
             out = Int(i);
     }
 };
@@ -258,27 +228,14 @@ void QuellixPrivate::applyRecordingSettings()
     }
 }
 
-void QuellixPrivate::loadSettingsRow()
+void QuellixPrivate::loadSettingsRow(const SettingsRow &row)
 {
-    RowReader r{dbData};
+    const RowReader r{row};
     r.text("Password", s.password);
-    {
-        int16_t rate = 0;
-        bool got = false;
-        const QVariant v = r.read("Scanrate");
-        if (!v.isNull()) {
-            r.integer("Scanrate", rate);
-            got = true;
-        }
-        if (got)
-            s.scanrate = rate;
-        setScanInterval();
-    }
-    {
-        const QVariant v = r.read("Direction");
-        if (!v.isNull())
-            s.ascending = v.toString() != QLatin1String("Descending");
-    }
+    r.integer("Scanrate", s.scanrate);
+    setScanInterval();
+    if (const QVariant v = r.read("Direction"); v.isValid())
+        s.ascending = v.toString() != QLatin1String("Descending");
     r.number("Input Offset", s.inputOffset);
     r.number("Input Multiplier", s.inputMultiplier);
     r.number("Output Offset", s.outputOffset);
@@ -368,13 +325,10 @@ void QuellixPrivate::applyFactoryValues()
 
 void QuellixPrivate::addNewSettingsRow()
 {
-    Cursor &c = dbData;
-    quietly([&] {
-        if (!c.isOpen() || !c.isEmpty())
-            c.moveLast();
-    });
-    quietly([&] { c.addNew(); });
-    auto set = [&](const char *field, const QVariant &v) { quietly([&] { c.setField(QLatin1String(field), v); }); };
+    // The 28 fields of a new row; the other 44 stay empty. A value the row
+    // refuses leaves its field empty, and the others are still added.
+    SettingsRow row;
+    auto set = [&](const char *field, const QVariant &v) { quietly([&] { row.set(QLatin1String(field), v); }); };
     set("Control Name", name());
     set("Password", s.password);
     set("Scanrate", 500);
@@ -404,5 +358,5 @@ void QuellixPrivate::addNewSettingsRow()
     set("COMM Indicator Color", 255);
     set("Graph Type", 3);
     set("Enabled", true);
-    ignoring(name(), "adding the settings row", [&] { c.update(); });
+    ignoring(name(), "adding the settings row", [&] { settingsStore().add(row); });
 }

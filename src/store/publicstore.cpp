@@ -4,28 +4,21 @@
 #include "store.h"
 
 #include "error.h"
-#include "recordstore.h"
 #include "storefiles.h"
+#include "stores.h"
 
 namespace quellix {
 
 namespace {
 
-// Puts `c` on the first row of `control` in `dir`'s settings table. The
-// cursor walks the table itself rather than an SQL select: rows of a select
-// on a table without a counter field cannot be edited.
-void openSettingsRow(store::Cursor &c, const QString &dir, const QString &control)
+// The settings of the stores in `dir`, which must hold a settings store:
+// nothing is created by the host's reads and writes.
+store::SettingsStore &settingsIn(const QString &dir, std::shared_ptr<store::Stores> &stores)
 {
     if (!store::storeFileExists(dir, QLatin1String(store::kSettingsFileName)))
         throw Error(Error::Kind::NotFound, QStringLiteral("No settings store in %1").arg(dir));
-    c.setDatabaseName(store::storeFilePath(dir, QLatin1String(store::kSettingsFileName)));
-    c.setRecordSource(QStringLiteral("Settings"));
-    c.refresh();
-    for (; !c.eof(); c.moveNext()) {
-        if (c.field(QStringLiteral("Control Name")).toString() == control)
-            return;
-    }
-    throw Error(Error::Kind::NotFound, QStringLiteral("No settings row for %1").arg(control));
+    stores = store::openStores(store::StoreLocation::directory(dir));
+    return stores->settings();
 }
 
 } // namespace
@@ -42,23 +35,20 @@ QString storeDirectory()
 
 QVariant settingsField(const QString &dir, const QString &control, const QString &field)
 {
-    store::Cursor c;
-    openSettingsRow(c, dir, control);
-    return c.field(field);
+    const int index = store::SettingsRow::indexOf(field);
+    if (index < 0)
+        throw Error(Error::Kind::InvalidField, QStringLiteral("Item '%1' not found in this collection.").arg(field));
+    std::shared_ptr<store::Stores> stores;
+    const std::optional<store::SettingsRow> row = settingsIn(dir, stores).read(control);
+    if (!row)
+        throw Error(Error::Kind::NotFound, QStringLiteral("No settings row for %1").arg(control));
+    return row->value(index);
 }
 
 void setSettingsField(const QString &dir, const QString &control, const QString &field, const QVariant &value)
 {
-    store::Cursor c;
-    openSettingsRow(c, dir, control);
-    c.edit();
-    try {
-        c.setField(field, value);
-        c.update();
-    } catch (...) {
-        c.cancelUpdate();
-        throw;
-    }
+    std::shared_ptr<store::Stores> stores;
+    settingsIn(dir, stores).writeField(control, field, value);
 }
 
 } // namespace quellix

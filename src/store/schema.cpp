@@ -117,17 +117,24 @@ QString columnSql(const FieldDef &f)
     case T::Counter:
         // The row id itself: assigned on insert, never reused after deletes.
         return q + QStringLiteral(" INTEGER PRIMARY KEY AUTOINCREMENT CHECK(%1 <= 2147483647)").arg(q);
+    // The engine checks a value as it was given, before the column's type
+    // turns it into the stored one (an integer 2 for a REAL column is stored
+    // as 2.0, an integral 2.0 for an INTEGER column as 2, a number for a TEXT
+    // column as its text). So every value of which the column keeps exactly
+    // a value of its type is let through: other programs may write them.
+    // Files made before kept typeof() to the column's own type; they are
+    // left as they are.
     case T::Text:
-        return q + QStringLiteral(" TEXT CHECK(%1 IS NULL OR (typeof(%1) = 'text' AND length(%1) <= %2))")
+        return q + QStringLiteral(" TEXT CHECK(%1 IS NULL OR (typeof(%1) IN ('text', 'integer', 'real') AND length(%1) <= %2))")
                        .arg(q).arg(f.size);
     case T::Int16:
-        return q + QStringLiteral(" INTEGER CHECK(%1 IS NULL OR (typeof(%1) = 'integer' AND %1 BETWEEN -32768 AND 32767))")
+        return q + QStringLiteral(" INTEGER CHECK(%1 IS NULL OR (typeof(%1) IN ('integer', 'real') AND %1 = round(%1) AND %1 BETWEEN -32768 AND 32767))")
                        .arg(q);
     case T::Int32:
-        return q + QStringLiteral(" INTEGER CHECK(%1 IS NULL OR (typeof(%1) = 'integer' AND %1 BETWEEN -2147483648 AND 2147483647))")
+        return q + QStringLiteral(" INTEGER CHECK(%1 IS NULL OR (typeof(%1) IN ('integer', 'real') AND %1 = round(%1) AND %1 BETWEEN -2147483648 AND 2147483647))")
                        .arg(q);
     case T::Double:
-        return q + QStringLiteral(" REAL CHECK(%1 IS NULL OR typeof(%1) = 'real')").arg(q);
+        return q + QStringLiteral(" REAL CHECK(%1 IS NULL OR typeof(%1) IN ('real', 'integer'))").arg(q);
     case T::YesNo:
         return q + QStringLiteral(" INTEGER CHECK(%1 IS NULL OR %1 IN (0, 1))").arg(q);
     }

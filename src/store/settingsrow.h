@@ -10,13 +10,18 @@
 namespace quellix::store {
 
 /// The value a field holds, converted to its declared type: a text field a
-/// QString of at most its size, Int16 a qint16, Int32 an int, Double a
-/// finite double, YesNo a bool. Every value the type holds exactly is taken
-/// (an integer for a double field when the double is exact, an integral
-/// double for an integer field in its range, 0 or 1 for a yes/no field);
-/// text in a number field, a text longer than its field, a number out of an
-/// integer field's range or not finite throw Error (InvalidValue). A null
-/// or invalid QVariant stays null.
+/// QString of at most its size in characters, Int16 and Int32 an int in the
+/// field's range, Double a finite double, YesNo a bool. Every value the type
+/// holds exactly is taken (an integer for a double field when the double is
+/// exact, an integral double for an integer field in its range, 0 or 1 for a
+/// yes/no field, a number for a text field as its shortest exact text, false
+/// and true as 0 and 1 for a number field). A fractional number for an
+/// integer field is rounded to the nearest integer, halves to even: the
+/// control's limits are doubles that the row keeps as whole numbers.
+/// Text in a number field, a text longer than its field, a number out of an
+/// integer field's range or not finite, any other yes/no number and values
+/// of other types throw Error (InvalidValue). A null or invalid QVariant
+/// stays null (an invalid QVariant).
 QVariant toFieldValue(const FieldDef &field, const QVariant &value);
 
 /// One settings row, typed as its 72 fields declare. A field is present
@@ -44,8 +49,8 @@ public:
     void set(const QString &field, const QVariant &value);
     void clear(int index) { m_values[size_t(index)] = QVariant(); }
 
-    /// The value the engine read for a field, kept when it converts and left
-    /// absent when it does not (used by backends while reading).
+    /// The value the engine read for a field, kept when toFieldValue() takes
+    /// it and left absent when it does not (used by backends while reading).
     void setRead(int index, const QVariant &stored);
 
     /// The row's control name ("Control Name"), empty when absent.

@@ -8,10 +8,6 @@ namespace quellix::store {
 
 namespace {
 
-// Process-wide state of the stores.
-QString g_storeDirectory;
-InformationHandler g_informationHandler;
-
 QString existingName(const QString &dir, const QString &fileName)
 {
     const QFileInfo exact(dir + QLatin1Char('/') + fileName);
@@ -27,16 +23,6 @@ QString existingName(const QString &dir, const QString &fileName)
 
 } // namespace
 
-QString storeDirectory() { return g_storeDirectory; }
-
-void setStoreDirectory(const QString &dir)
-{
-    QString d = dir;
-    while (d.size() > 1 && d.endsWith(QLatin1Char('/')))
-        d.chop(1);
-    g_storeDirectory = d;
-}
-
 QString storeFilePath(const QString &dir, const QString &fileName)
 {
     const QString found = existingName(dir, fileName);
@@ -51,15 +37,10 @@ bool storeFileExists(const QString &dir, const QString &fileName)
     return !existingName(dir, fileName).isEmpty();
 }
 
-void setInformationHandler(InformationHandler handler)
-{
-    g_informationHandler = std::move(handler);
-}
-
 void showInformation(const QString &text, const QString &title)
 {
-    if (g_informationHandler) {
-        g_informationHandler(text, title);
+    if (const InformationHandler handler = informationHandler()) {
+        handler(text, title);
         return;
     }
     QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok);

@@ -29,7 +29,9 @@ public:
     static StoreLocation server(const QString &url);
 
     Kind kind() const { return m_kind; }
-    /// The directory path (without a trailing separator) or the server URL.
+    /// The directory path (absolute and clean, without a trailing
+    /// separator: every spelling of one directory is one location) or the
+    /// server URL.
     QString address() const { return m_address; }
     bool operator==(const StoreLocation &) const = default;
 
@@ -40,7 +42,9 @@ private:
 
 /// The settings table: one row per control name. A row is addressed by the
 /// control's name (the first row of that name, in row order), which no
-/// rebuild of the table by another program can renumber.
+/// rebuild of the table by another program can renumber. Names are compared
+/// exactly (letter case and blanks count) and never as patterns; an empty
+/// name is no name: no row has it.
 class SettingsStore
 {
 public:
@@ -49,18 +53,24 @@ public:
     /// True when a row of this name exists.
     virtual bool contains(const QString &control) = 0;
     /// The row of this name with every field as its type declares it;
-    /// a field that is missing or cannot be converted is absent from the
-    /// value. std::nullopt when there is no row of this name.
+    /// a field that is empty or holds a value its type cannot hold (written
+    /// by another program) is absent from the value. std::nullopt when there
+    /// is no row of this name.
     virtual std::optional<SettingsRow> read(const QString &control) = 0;
-    /// Adds a row (its "Control Name" says whose). Throws Error when a field
-    /// cannot be stored; then nothing is added.
+    /// Adds a row after the others (its "Control Name" says whose). Throws
+    /// Error when the store refuses a field, or InvalidValue for a row
+    /// without a name (it could never be found); then nothing is added.
     virtual void add(const SettingsRow &row) = 0;
-    /// Writes one field of the row of this name. Throws Error (NotFound when
-    /// there is no such row, InvalidValue when the field cannot hold the
-    /// value); the row is then unchanged.
+    /// Writes one field of the row of this name, converted by toFieldValue()
+    /// (an empty value empties the field). Throws Error (InvalidField for a
+    /// name the table does not have, InvalidValue when the field cannot hold
+    /// the value, NotFound when there is no such row); the row is then
+    /// unchanged.
     virtual void writeField(const QString &control, const QString &field, const QVariant &value) = 0;
     /// Writes every field present in `row` into the row of this name in one
-    /// transaction: all of them or none.
+    /// transaction: all of them or none (absent fields are left as they
+    /// are). Throws Error (NotFound when there is no such row, also for a row
+    /// without fields).
     virtual void writeRow(const QString &control, const SettingsRow &row) = 0;
 };
 
@@ -140,8 +150,13 @@ public:
     virtual EventLog &log() = 0;
 };
 
-/// The stores at a location, shared by every user in the process (one per
-/// location). Throws Error when the location cannot be reached.
+/// The stores at a location, shared by every user in the process: one per
+/// location while anyone holds it. Opening reads nothing: a file that
+/// cannot be read fails the calls that need it. The stores of a directory
+/// stay bound to the files they opened; once one of them was deleted or
+/// replaced on disk, openStores() returns new stores on the files there
+/// now, while the old ones refuse every write. Throws Error(Store) for a
+/// location this build cannot reach (a server).
 std::shared_ptr<Stores> openStores(const StoreLocation &location);
 
 /// The location the host chose, if it did.

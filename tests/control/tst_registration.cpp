@@ -227,6 +227,27 @@ private Q_SLOTS:
         QCOMPARE(testsupport::readTable(dir.file("SETTINGS.MDB"), "Settings").size(), 2);
     }
 
+    void writeBacksFindTheirRowAfterAnotherProgramCompacts()
+    {
+        // Another program deletes an earlier row and compacts the file, which
+        // renumbers the rows: each control still writes its own row.
+        testsupport::StoreDir dir;
+        std::vector<std::unique_ptr<Quellix>> meters;
+        for (const char *name : {"Old", "A", "B"}) {
+            meters.push_back(std::make_unique<Quellix>());
+            meters.back()->setObjectName(QLatin1String(name));
+            meters.back()->REGISTER();
+        }
+        QCOMPARE(testsupport::execSql(dir.file("SETTINGS.MDB"),
+                                      "DELETE FROM Settings WHERE \"Control Name\" = 'Old'; VACUUM;"),
+                 0);
+        meters[1]->setUpperLimit(111);
+        meters[2]->setUpperLimit(222);
+        QCOMPARE(testsupport::settingsRow(dir.path(), "A").value("Upper Limit Value").toInt(), 111);
+        QCOMPARE(testsupport::settingsRow(dir.path(), "B").value("Upper Limit Value").toInt(), 222);
+        QCOMPARE(testsupport::readTable(dir.file("SETTINGS.MDB"), "Settings").size(), 2);
+    }
+
     void settingsFileAnyCase()
     {
         testsupport::StoreDir dir;

@@ -3,6 +3,8 @@
 #include "recordstore.h"
 #include "sqlcipherlog.h"
 #include "storefiles.h"
+#include "stores.h"
+#include "error.h"
 
 #include <QDir>
 #include <QTest>
@@ -110,6 +112,20 @@ QVariant querySingle(const QString &file, const QString &sql)
     return result;
 }
 
+int execSql(const QString &file, const QString &sql)
+{
+    sqlite3 *db = nullptr;
+    int rc = sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
+    if (rc == SQLITE_OK) {
+        sqlite3_key(db, quellix::store::kStorePassword, int(strlen(quellix::store::kStorePassword)));
+        sqlite3_exec(db, quellix::store::kStoreCipherSettings, nullptr, nullptr, nullptr);
+        sqlite3_busy_timeout(db, 10000);
+        rc = sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
+    }
+    sqlite3_close(db);
+    return rc;
+}
+
 } // namespace testsupport
 
 #include "quellix.h"
@@ -156,20 +172,12 @@ QStringList EventLog::names() const
 void setSettingsField(const QString &control, const QString &field, const QVariant &value)
 {
     using namespace quellix::store;
-    Cursor c;
-    c.setDatabaseName(storeFilePath(QDir::currentPath(), QStringLiteral("SETTINGS.MDB")));
-    c.setRecordSource(QStringLiteral("Settings"));
-    c.refresh();
-    while (!c.eof()) {
-        if (c.field(QStringLiteral("Control Name")).toString() == control) {
-            c.edit();
-            c.setField(field, value);
-            c.update();
-            return;
-        }
-        c.moveNext();
+    try {
+        openStores(StoreLocation::directory(QDir::currentPath()))->settings().writeField(control, field, value);
+    } catch (const quellix::Error &e) {
+        QTest::qFail(qPrintable(QStringLiteral("setting %1 of %2: %3").arg(field, control, e.message())), __FILE__,
+                     __LINE__);
     }
-    QTest::qFail(qPrintable(QStringLiteral("no settings row for %1").arg(control)), __FILE__, __LINE__);
 }
 
 QVariantMap settingsRow(const QString &dir, const QString &control)

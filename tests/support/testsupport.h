@@ -45,6 +45,11 @@ QVector<QVariantMap> logRowsWhere(const QString &dir, const QString &field, cons
 /// the first column of the first row (or an invalid QVariant).
 QVariant querySingle(const QString &file, const QString &sql);
 
+/// Runs SQL statements on a store file through a keyed connection of its
+/// own, as another program would (the file's own checks apply); the
+/// engine's result code.
+int execSql(const QString &file, const QString &sql);
+
 } // namespace testsupport
 
 class Quellix;

@@ -7,6 +7,7 @@
 #include "numbertext.h"
 #include "error.h"
 #include "recordstore.h"
+#include "stores.h"
 #include "storefiles.h"
 
 #include <QCloseEvent>
@@ -106,8 +107,20 @@ public:
 
     bool isLoaded() const { return m_loaded; }
 
-    /// The window's own cursor on LOG (db_LOG).
-    store::Cursor &db_LOG() { return m_log; }
+    /// Points the window's log (db_LOG) at the stores of a location; when
+    /// its log cannot be opened now, the acknowledgement is refused then,
+    /// with a warning.
+    void pointLogAt(const store::StoreLocation &location, const QString &caption)
+    {
+        m_stores.reset();
+        try {
+            m_stores = store::openStores(location);
+            m_stores->log().reopen();
+        } catch (const std::exception &e) {
+            qCWarning(lcPrompt, "prompt \"%s\": LOG.MDB not reachable, acknowledgement will not be recorded: %s",
+                      qPrintable(caption), e.what());
+        }
+    }
 
     /// The load step: design settings back and the window at the top edge
     /// of the screen, horizontally centred.
@@ -185,7 +198,7 @@ private:
         m_timer->stop();
         m_loaded = false;
         m_hiddenByQuit = false;
-        m_log.close(); // pointed again by the next prompt
+        m_stores.reset(); // pointed again by the next prompt
         if (QCoreApplication *app = QCoreApplication::instance())
             app->removeEventFilter(this);
     }
@@ -241,12 +254,13 @@ private:
         r.outputValue = s.outputValue;
         r.holdStatus = s.holdStatus;
         try {
-            store::appendLogRecord(m_log, r, store::OnError::Throw);
+            if (!m_stores)
+                throw Error(Error::Kind::NotOpen, QStringLiteral("the prompt has no log store"));
+            m_stores->log().append(r);
         } catch (const std::exception &e) {
             // The record is dropped; the operator's acknowledgement still
             // closes the window and nothing reaches the event loop.
             qCWarning(lcPrompt, "%s: acknowledgement not recorded: %s", qPrintable(s.controlName), e.what());
-            m_log.cancelUpdate();
         }
     }
 
@@ -254,7 +268,7 @@ private:
     QLabel *m_message = nullptr;
     QPushButton *m_button = nullptr;
     QTimer *m_timer = nullptr;
-    store::Cursor m_log;
+    std::shared_ptr<store::Stores> m_stores;
     QColor m_background;
     bool m_loaded = false;
     bool m_appQuitting = false;   // the application is handling a quit request
@@ -298,15 +312,8 @@ void showAlarmPrompt(const QString &caption, const QString &text)
     if (loading)
         w->load();
 
-    store::Cursor &log = w->db_LOG();
-    try {
-        log.setDatabaseName(store::storeFilePath(store::storeDirectory(), QLatin1String(store::kLogFileName)));
-        log.setRecordSource(QStringLiteral("LOG"));
-        log.refresh();
-    } catch (const std::exception &e) {
-        qCWarning(lcPrompt, "prompt \"%s\": LOG.MDB not reachable, acknowledgement will not be recorded: %s",
-                  qPrintable(caption), e.what());
-    }
+    w->pointLogAt(store::chosenStoreLocation().value_or(store::StoreLocation::directory(store::storeDirectory())),
+                  caption);
 
     w->setPrompt(caption, text);
     w->show();

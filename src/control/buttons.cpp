@@ -117,6 +117,6 @@ void QuellixPrivate::sampleTick()
         r.inputValue = s.inputValue;
         r.displayValue = s.displayValue;
         r.outputValue = s.outputValue;
-        appendSampleRecord(dbLogData, r, OnError::Throw);
+        log().append(r);
     }
 }

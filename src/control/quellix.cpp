@@ -224,9 +224,25 @@ store::LogRecord QuellixPrivate::makeRecord(const QString &type, const QString &
     return r;
 }
 
+store::EventLog &QuellixPrivate::log() const
+{
+    if (!stores)
+        throw Error(Error::Kind::NotOpen,
+                    QStringLiteral("The control is not registered: it has no log store to write to."));
+    return stores->log();
+}
+
 void QuellixPrivate::appendLog(const QString &type, const QString &event, NumberForm form, OnError onError)
 {
-    store::appendLogRecord(dbLog, makeRecord(type, event, form), onError);
+    if (onError == OnError::Throw) {
+        log().append(makeRecord(type, event, form));
+        return;
+    }
+    try {
+        log().append(makeRecord(type, event, form));
+    } catch (const std::exception &e) {
+        qCWarning(lcQuellix, "%s: \"%s\" not logged: %s", qPrintable(name()), qPrintable(event), e.what());
+    }
 }
 
 void QuellixPrivate::logUserAction(const QString &event)

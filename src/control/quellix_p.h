@@ -63,8 +63,9 @@ public:
     QTimer *timerWarning = nullptr;
     QTimer *timerData = nullptr;
 
-    // the stores registration bound the control to and the name its
-    // settings row carries there; cursors on the LOG and DATA tables
+    // the stores registration bound the control to, the name its settings
+    // row carries there, and the event log (LOG and DATA) of the store
+    // directory, set by registration
     std::shared_ptr<quellix::store::Stores> stores;
     /// The name of the control's settings row: every write-back addresses
     /// the first row of this name, found anew by the store each time, so no
@@ -74,8 +75,9 @@ public:
     /// The settings of the bound stores, or Error(NotOpen) before the first
     /// registration.
     quellix::store::SettingsStore &settingsStore() const;
-    quellix::store::Cursor dbLog;
-    quellix::store::Cursor dbLogData;
+    /// The event log (LOG and DATA) of the bound stores, or Error(NotOpen)
+    /// before the first registration.
+    quellix::store::EventLog &log() const;
 
     /// The host's name of this control, read anew at every use.
     QString name() const { return q->objectName(); }
@@ -130,6 +132,9 @@ public:
     // log records
     quellix::store::LogRecord makeRecord(const QString &type, const QString &event,
                                          quellix::NumberForm form) const;
+    /// Appends a log record of the control's state. OnError::Throw hands a
+    /// failure to the caller; OnError::SkipStep drops the record with a
+    /// warning.
     void appendLog(const QString &type, const QString &event, quellix::NumberForm form,
                    quellix::store::OnError onError);
 

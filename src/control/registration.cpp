@@ -77,19 +77,14 @@ void QuellixPrivate::registerControl()
     if (!alive)
         return;
 
-    // 6: bind the stores and point the log cursors at the files.
-    const QString logPath = storeFilePath(dir, QLatin1String(kLogFileName));
+    // 6: bind the stores.
     // The control's row is bound anew: until it is found or added below,
     // no write-back has a row to go to.
     settingsKey.clear();
     stores.reset();
     ignoring(control, "opening the stores", [&] { stores = openStores(location); });
-    dbLog.setDatabaseName(logPath);
-    dbLog.setRecordSource(QStringLiteral("LOG"));
-    ignoring(control, "opening LOG.MDB", [&] { dbLog.refresh(); });
-    dbLogData.setDatabaseName(logPath);
-    dbLogData.setRecordSource(QStringLiteral("DATA"));
-    quietly([&] { dbLogData.refresh(); });
+    // The log takes the LOG.MDB found (or just made) now.
+    ignoring(control, "opening LOG.MDB", [&] { QuellixPrivate::log().reopen(); });
 
     // A name longer than the "Control Name" field would be stored empty: the
     // row could never be found again, and every start would add another.
@@ -140,7 +135,7 @@ void QuellixPrivate::registerControl()
     reg.type = QStringLiteral("SYSTEM");
     reg.event = QStringLiteral("Control Registration For ") + control;
     reg.inputFunction = reg.outputFunction = QStringLiteral("NEW");
-    appendLogRecord(dbLog, reg, OnError::SkipStep);
+    ignoring(control, "logging the registration", [&] { QuellixPrivate::log().append(reg); });
 
     // 10-11: factory values and the new row.
     applyFactoryValues();

@@ -329,7 +329,7 @@ void QuellixPrivate::evaluate()
             r.outputFunction = functionText(s.outputMultiplier, s.outputOffset, NumberForm::Plain);
             r.outputValue = output;
             r.holdStatus = s.onHold;
-            store::appendLogRecord(dbLog, r, store::OnError::Throw);
+            log().append(r);
         });
     }
 

@@ -8,12 +8,10 @@
 
 namespace quellix::store {
 
-class Cursor;
-
-/// How a writer treats a failing step of an append.
+/// How a writer treats a record that cannot be appended.
 enum class OnError {
-    Throw,      ///< the first failing step ends the append and reaches the caller
-    SkipStep,   ///< a failing step is skipped and the following steps still run
+    Throw,      ///< the failure reaches the caller
+    SkipStep,   ///< the record is dropped with a warning and the writer goes on
 };
 
 /// One row of the table LOG, as the writer hands it over.
@@ -43,19 +41,12 @@ QString logTimeText(const QDateTime &when);
 /// logTimeText of now (cached per second: every append of one second shares it).
 QString logTimeNow();
 
-/// Appends one record to LOG through the cursor: moves to the last row
-/// unless the table is empty, adds a row, sets the eleven fields with
-/// "Time" = now, and commits. "Num" is assigned by the store.
-void appendLogRecord(Cursor &log, const LogRecord &record, OnError onError);
-
-/// Appends one sample to DATA through the cursor, the same way.
-void appendSampleRecord(Cursor &data, const SampleRecord &record, OnError onError);
-
 /// The indexes of LOG.MDB, as CREATE INDEX IF NOT EXISTS statements: LOG by
-/// ("Control", "Num") and by ("Type", "Num"), DATA by ("Control", "Num"), so
-/// a page of one control's or one type's records and a control's newest
-/// samples are read without walking the table. Made with the file, and added
-/// to an older file by the first writer that opens it.
+/// ("Control", "Num"), by ("Type", "Num") and by ("Control", "Type", "Num"),
+/// DATA by ("Control", "Num"), so a page of one control's records, of one
+/// type's, or of one control's of one type, and a control's newest samples
+/// are read in "Num" order without walking past other rows. Made with the
+/// file, and added to an older file by the first writer that opens it.
 QStringList logStoreIndexSql();
 
 /// Creates LOG.MDB at the path, after the stand-by message, with the tables

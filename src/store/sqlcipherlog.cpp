@@ -194,11 +194,16 @@ struct Task
     enum class Kind { Append, Remove, Open };
     Kind kind = Kind::Append;
     FileKey file;
-    // Append: the table and its fields after "Num"; what names the record
-    // in warnings.
+    // Append: the table and its fields after "Num".
     const TableDef *table = nullptr;
     QVector<QVariant> row;
-    QString what;
+    /// The record in words, for warnings.
+    QString what() const
+    {
+        if (table == &logTable())
+            return QStringLiteral("%1 %2 \"%3\"").arg(row[0].toString(), row[2].toString(), row[3].toString());
+        return QStringLiteral("%1 sample").arg(row[0].toString());
+    }
     // Remove: a DELETE statement, its values, and where the outcome goes.
     QString sql;
     QVariantList params;
@@ -239,6 +244,7 @@ private:
     bool takeBatch(std::vector<Task> &batch);
     void finish(size_t n);
     void process(std::vector<Task> &batch);
+    void processTasks(std::vector<Task> &batch);
     void processAppends(std::vector<Task> &batch);
     void processRemove(Task &task);
     QString ensureOpen(FileKey key, Clock::time_point deadline);
@@ -504,11 +510,11 @@ void Writer::recordFailures(const std::vector<Task *> &failed, const QString &wh
     if (failed.empty())
         return;
     qCWarning(lcEventLog, "%s: %d record(s) not written, the first \"%s\": %s", qPrintable(m_path), int(failed.size()),
-              qPrintable(failed.front()->what), qPrintable(why));
+              qPrintable(failed.front()->what()), qPrintable(why));
     std::lock_guard lk(m_mutex);
     for (const Task *t : failed) {
         if (m_failures.size() < 1)
-            m_failures << QStringLiteral("%1: %2").arg(t->what, why);
+            m_failures << QStringLiteral("%1: %2").arg(t->what(), why);
     }
     m_failureCount += int(failed.size());
 }
@@ -526,6 +532,23 @@ QString Writer::stillAtPath()
 }
 
 void Writer::process(std::vector<Task> &batch)
+{
+    // Nothing thrown leaves the writer's thread.
+    try {
+        processTasks(batch);
+    } catch (const std::exception &e) {
+        std::vector<Task *> all;
+        for (Task &t : batch) {
+            if (t.kind == Task::Kind::Append)
+                all.push_back(&t);
+            else if (t.result)
+                t.result->error = QString::fromLocal8Bit(e.what());
+        }
+        recordFailures(all, QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void Writer::processTasks(std::vector<Task> &batch)
 {
     switch (batch.front().kind) {
     case Task::Kind::Append:
@@ -706,7 +729,7 @@ std::shared_ptr<Writer> writerFor(const QString &path)
     std::lock_guard lk(r.mutex);
     std::shared_ptr<Writer> w = r.writers.value(path).lock();
     if (!w) {
-        w = std::make_shared<Writer>(path);
+        w = std::shared_ptr<Writer>(new Writer(path)); // (make_shared would export a symbol of the library)
         r.writers.insert(path, w);
     }
     if (!r.postRoutineAdded && QCoreApplication::instance()) {
@@ -734,7 +757,6 @@ public:
         t.table = &logTable();
         t.row = checkedRow(logTable(), {r.control, logTimeNow(), r.type, r.event, r.inputValue, r.inputFunction,
                                         r.displayValue, r.outputFunction, r.outputValue, r.holdStatus});
-        t.what = QStringLiteral("%1 %2 \"%3\"").arg(r.control, r.type, r.event);
         connection(true);
         t.file = m_file;
         m_writer->post(std::move(t));
@@ -745,7 +767,6 @@ public:
         Task t;
         t.table = &dataTable();
         t.row = checkedRow(dataTable(), {r.control, logTimeNow(), r.inputValue, r.displayValue, r.outputValue});
-        t.what = QStringLiteral("%1 sample").arg(r.control);
         connection(true);
         t.file = m_file;
         m_writer->post(std::move(t));
@@ -906,7 +927,7 @@ private:
         t.file = m_file;
         t.sql = sql;
         t.params = params;
-        t.result = std::make_shared<RemoveResult>();
+        t.result.reset(new RemoveResult);
         const auto result = t.result;
         m_writer->wait(m_writer->post(std::move(t)));
         if (!result->error.isEmpty())

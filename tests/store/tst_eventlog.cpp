@@ -147,7 +147,7 @@ private Q_SLOTS:
     {
         testsupport::StoreDir dir;
         createLogStore(dir.file("LOG.MDB"));
-        const QStringList indexes{"DATA Control Num", "LOG Control Num", "LOG Type Num"};
+        const QStringList indexes{"DATA Control Num", "LOG Control Num", "LOG Control Type Num", "LOG Type Num"};
         QCOMPARE(indexNames(dir.file("LOG.MDB")), indexes);
 
         // A file made before the indexes gets them from its first writer;

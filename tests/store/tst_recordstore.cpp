@@ -277,11 +277,11 @@ private Q_SLOTS:
         log.refresh();
         const QString tricky = QStringLiteral("x' OR '1'='1");
         for (const QString &name : {QStringLiteral("A"), tricky, QStringLiteral("B")}) {
-            LogRecord r;
-            r.control = name;
-            r.type = "USER";
-            r.event = "e";
-            appendLogRecord(log, r, OnError::Throw);
+            log.addNew();
+            log.setField("Control", name);
+            log.setField("Type", "USER");
+            log.setField("Event", "e");
+            log.update();
         }
         Cursor q;
         q.setDatabaseName(dir.file("LOG.MDB"));

@@ -77,8 +77,8 @@ public:
 /// What a list of the log shows: every record, or those of one control, of
 /// one type, or both. Values are data: they never become SQL text.
 struct LogFilter {
-    QString control; ///< empty: every control
-    QString type;    ///< empty: every type ("USER", "SYSTEM", "LIMIT")
+    QString control; ///< empty: every control (every record with a control name)
+    QString type;    ///< empty: every type ("USER", "SYSTEM", "LIMIT"); names and types match exactly
     bool operator==(const LogFilter &) const = default;
 };
 

@@ -242,6 +242,7 @@ private Q_SLOTS:
         QCOMPARE(other.exec("BEGIN IMMEDIATE"), SQLITE_OK);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("record\\(s\\) not written.*late LIMIT \"record 0\""));
         log->append(record("late", 0));
+        QTest::qWait(300); // the writer has found the file and waits for the lock
         QVERIFY(QFile::remove(path));
         QCOMPARE(other.exec("COMMIT"), SQLITE_OK);
         const QString failure = storeErrorOf([&] { log->flush(); });

@@ -494,6 +494,80 @@ QString Connection::lastError() const
 }
 
 // ---------------------------------------------------------------------------
+// Older files
+
+namespace {
+
+QString storedTableSql(sqlite3 *db, const char *table)
+{
+    sqlite3_stmt *st = nullptr;
+    QString sql;
+    if (api().prepare_v2(db, "SELECT sql FROM sqlite_master WHERE type = 'table' AND name = ?1", -1, &st, nullptr)
+            == SQLITE_OK
+        && api().bind_text(st, 1, table, -1, SQLITE_TRANSIENT) == SQLITE_OK && api().step(st) == SQLITE_ROW)
+        sql = QString::fromUtf8(reinterpret_cast<const char *>(api().column_text(st, 0)));
+    api().finalize(st);
+    return sql;
+}
+
+int schemaVersion(sqlite3 *db)
+{
+    sqlite3_stmt *st = nullptr;
+    int v = -1;
+    if (api().prepare_v2(db, "PRAGMA schema_version", -1, &st, nullptr) == SQLITE_OK && api().step(st) == SQLITE_ROW)
+        v = api().column_int(st, 0);
+    api().finalize(st);
+    return v;
+}
+
+} // namespace
+
+bool loosenLegacyChecks(Connection &c, const TableDef &table)
+{
+    if (c.isReadOnly() || c.isRetired())
+        return false;
+    sqlite3 *db = c.handle();
+    const QString legacy = legacyCreateTableSql(table);
+    if (storedTableSql(db, table.name) != legacy)
+        return false;
+    // Only the checks change, not what is stored: the table's text in the
+    // schema is replaced and the schema version raised, so every connection
+    // (of any program) reads the new checks before its next statement.
+    const QByteArray replacement = createTableSql(table).toUtf8();
+    c.exec(QStringLiteral("BEGIN IMMEDIATE"));
+    try {
+        // Another program may have done it while this one waited for the lock.
+        if (storedTableSql(db, table.name) == legacy) {
+            const int version = schemaVersion(db);
+            if (version < 0)
+                throw Error(Error::Kind::Store, QStringLiteral("Could not read the schema version"));
+            c.exec(QStringLiteral("PRAGMA writable_schema = ON"));
+            sqlite3_stmt *st = nullptr;
+            int rc = api().prepare_v2(db, "UPDATE sqlite_master SET sql = ?1 WHERE type = 'table' AND name = ?2", -1,
+                                      &st, nullptr);
+            if (rc == SQLITE_OK)
+                rc = api().bind_text(st, 1, replacement.constData(), int(replacement.size()), SQLITE_TRANSIENT);
+            if (rc == SQLITE_OK)
+                rc = api().bind_text(st, 2, table.name, -1, SQLITE_TRANSIENT);
+            if (rc == SQLITE_OK)
+                rc = api().step(st);
+            api().finalize(st);
+            if (rc != SQLITE_DONE) {
+                c.exec(QStringLiteral("PRAGMA writable_schema = OFF"));
+                throw Error(Error::Kind::Store, QStringLiteral("Could not update the table's checks: %1").arg(c.lastError()));
+            }
+            c.exec(QStringLiteral("PRAGMA schema_version = %1").arg(version + 1));
+            c.exec(QStringLiteral("PRAGMA writable_schema = OFF"));
+        }
+        c.exec(QStringLiteral("COMMIT"));
+    } catch (...) {
+        api().exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+        throw;
+    }
+    return true;
+}
+
+// ---------------------------------------------------------------------------
 // File creation
 
 void createStoreFile(const QString &path, const QString &localeText, const QString &password,

@@ -137,6 +137,13 @@ private:
     QVector<std::pair<QString, sqlite3_stmt *>> m_statements;
 };
 
+/// Gives a table of a file made with the older, stricter checks the checks
+/// of new files, which take every value a column keeps exactly; no field and
+/// no stored value changes. Does nothing on a read-only file or a table of
+/// any other definition. Returns true when it changed the table. Throws
+/// Error(Store) when the file refuses (the table is then as it was).
+bool loosenLegacyChecks(Connection &c, const TableDef &table);
+
 /// Creates a new store file holding the given tables, encrypted with the
 /// password. The file is built beside its final name and linked into place
 /// only when complete, so an existing file is never touched or replaced and

@@ -181,4 +181,35 @@ QString createTableSql(const TableDef &table)
                                                       cols.join(QStringLiteral(", ")));
 }
 
+QString legacyCreateTableSql(const TableDef &table)
+{
+    // The checks files were made with before: each value had to arrive in
+    // its column's own type, so another program's integer 2 for a double
+    // field was refused.
+    QStringList cols;
+    for (const FieldDef &f : table.fields) {
+        const QString q = quoteIdentifier(QString::fromLatin1(f.name));
+        switch (f.type) {
+        case T::Text:
+            cols << q + QStringLiteral(" TEXT CHECK(%1 IS NULL OR (typeof(%1) = 'text' AND length(%1) <= %2))").arg(q).arg(f.size);
+            break;
+        case T::Int16:
+            cols << q + QStringLiteral(" INTEGER CHECK(%1 IS NULL OR (typeof(%1) = 'integer' AND %1 BETWEEN -32768 AND 32767))").arg(q);
+            break;
+        case T::Int32:
+            cols << q + QStringLiteral(" INTEGER CHECK(%1 IS NULL OR (typeof(%1) = 'integer' AND %1 BETWEEN -2147483648 AND 2147483647))").arg(q);
+            break;
+        case T::Double:
+            cols << q + QStringLiteral(" REAL CHECK(%1 IS NULL OR typeof(%1) = 'real')").arg(q);
+            break;
+        case T::Counter:
+        case T::YesNo:
+            cols << columnSql(f);
+            break;
+        }
+    }
+    return QStringLiteral("CREATE TABLE %1 (%2)").arg(quoteIdentifier(QString::fromLatin1(table.name)),
+                                                      cols.join(QStringLiteral(", ")));
+}
+
 } // namespace quellix::store

@@ -40,6 +40,10 @@ const TableDef *findTable(const QString &name);
 /// type or range.
 QString createTableSql(const TableDef &table);
 
+/// The CREATE TABLE text files were made with before their checks took
+/// every value a column keeps exactly (the fields are the same).
+QString legacyCreateTableSql(const TableDef &table);
+
 /// Quotes an identifier for SQL ("Input Value" -> "\"Input Value\"").
 QString quoteIdentifier(const QString &name);
 

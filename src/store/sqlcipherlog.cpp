@@ -493,6 +493,16 @@ QString Writer::ensureOpen(FileKey key, Clock::time_point deadline)
 
 void Writer::addIndexes(Clock::time_point deadline)
 {
+    // A file made with the older checks takes what other programs may
+    // write from now on; failing that, it works as it is.
+    for (const TableDef *t : {&logTable(), &dataTable()}) {
+        try {
+            loosenLegacyChecks(*m_conn, *t);
+        } catch (const Error &e) {
+            qCWarning(lcEventLog, "%s: the checks of %s stay as they are: %s", qPrintable(m_path), t->name,
+                      qPrintable(e.message()));
+        }
+    }
     // A file made before the indexes gets them now; on a file that has
     // them this reads the schema only.
     for (const QString &sql : logStoreIndexSql()) {

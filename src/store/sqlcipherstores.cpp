@@ -6,7 +6,11 @@
 #include "sqlcipherlog.h"
 #include "storefiles.h"
 
+#include <QLoggingCategory>
 #include <QStringList>
+
+
+Q_LOGGING_CATEGORY(lcSettingsStore, "quellix.settings")
 
 namespace quellix::store {
 
@@ -192,9 +196,18 @@ private:
     {
         // Bound once: a store that found its file gone refuses from then on
         // instead of following the path to whatever file is there now.
-        if (!m_connection)
+        if (!m_connection) {
             m_connection = Connection::acquire(storeFilePath(m_directory, QLatin1String(kSettingsFileName)),
                                                QLatin1String(kStorePassword));
+            // A file made with the older checks takes what other programs
+            // may write from now on; failing that, it works as it is.
+            try {
+                loosenLegacyChecks(*m_connection, settingsTable());
+            } catch (const Error &e) {
+                qCWarning(lcSettingsStore, "%s: the table's checks stay as they are: %s",
+                          qPrintable(m_connection->path()), qPrintable(e.message()));
+            }
+        }
         return *m_connection;
     }
 

@@ -234,11 +234,12 @@ private Q_SLOTS:
                      storedAs);
     }
 
-    void filesMadeBeforeAreWrittenAndLeftAsTheyWere()
+    void filesMadeBeforeTakeWhatTheirFieldsHold()
     {
         const QString error = thrown([&] {
-            // An older file keeps every value to its column's own type: the
-            // store writes each field as its type, whatever the caller gave.
+            // An older file kept every value to its column's own type. Opened
+            // for writing, it gets the checks of new files (fields and values
+            // untouched), so other programs' integer 2 for a double is taken.
             testsupport::StoreDir dir;
             const QString file = dir.file(QLatin1String(kSettingsFileName));
             const QString table = tableOfOlderFiles();
@@ -264,7 +265,14 @@ private Q_SLOTS:
             QCOMPARE(got.value(QStringLiteral("Caution Limit Value")), QVariant(60));
             QCOMPARE(got.value(QStringLiteral("Parity")), QVariant(QStringLiteral("7")));
             QCOMPARE(testsupport::querySingle(file, QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'Settings'")).toString(),
-                     table);
+                     createTableSql(settingsTable()));
+            {
+                Raw raw(file);
+                QCOMPARE(raw.exec(QStringLiteral("UPDATE Settings SET \"Input Multiplier\" = 5")), SQLITE_OK);
+                QCOMPARE(raw.exec(QStringLiteral("UPDATE Settings SET \"Input Multiplier\" = 'five'")), SQLITE_CONSTRAINT);
+            }
+            QCOMPARE(stores->settings().read(QStringLiteral("M"))->value(QStringLiteral("Input Multiplier")), QVariant(5.0));
+            QCOMPARE(testsupport::querySingle(file, QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
         });
         QVERIFY2(error.isEmpty(), qPrintable(error));
     }

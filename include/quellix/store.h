@@ -16,8 +16,17 @@ namespace quellix {
 using InformationHandler = std::function<void(const QString &text, const QString &title)>;
 QUELLIX_EXPORT void setInformationHandler(InformationHandler handler);
 
-/// The store directory: the current directory captured by the latest
-/// registration, or empty before any control registered.
+/// Chooses where every control of this process keeps its store files: a
+/// directory (a relative path is taken from the current directory now).
+/// Call it once, before the first control registers; without it each
+/// registration takes the current directory. Choosing again the same place
+/// does nothing; another place throws quellix::Error (InvalidValue). A
+/// server address ("postgresql://...") throws quellix::Error (Store): this
+/// build keeps its stores in files only.
+QUELLIX_EXPORT void setStoreLocation(const QString &location);
+
+/// The store directory: the one chosen with setStoreLocation(), else the
+/// current directory captured by the latest registration, else empty.
 QUELLIX_EXPORT QString storeDirectory();
 
 /// Reads one field of a control's settings row in SETTINGS.MDB of `dir`.

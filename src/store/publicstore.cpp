@@ -28,8 +28,20 @@ void setInformationHandler(InformationHandler handler)
     store::setInformationHandler(std::move(handler));
 }
 
+void setStoreLocation(const QString &location)
+{
+    if (location.contains(QLatin1String("://")))
+        throw Error(Error::Kind::Store,
+                    QStringLiteral("%1: this build keeps its stores in files; give a directory").arg(location));
+    if (location.trimmed().isEmpty())
+        throw Error(Error::Kind::InvalidValue, QStringLiteral("The store location is empty"));
+    store::chooseStoreLocation(store::StoreLocation::directory(location));
+}
+
 QString storeDirectory()
 {
+    if (const auto chosen = store::chosenStoreLocation(); chosen && chosen->kind() == store::StoreLocation::Kind::Directory)
+        return chosen->address();
     return store::storeDirectory();
 }
 

@@ -13,6 +13,7 @@
 #include <QModbusTcpServer>
 #include <QProcess>
 #include <QTcpServer>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QUdpSocket>
 
@@ -276,6 +277,9 @@ private Q_SLOTS:
         QProcess panel;
         panel.setProgram(QStringLiteral(QUELLIX_PANEL_EXE));
         panel.setArguments({QStringLiteral("--store"), dir.path()});
+        // Started elsewhere: the stores go where --store says.
+        QTemporaryDir elsewhere;
+        panel.setWorkingDirectory(elsewhere.path());
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         panel.setProcessEnvironment(env);
@@ -310,6 +314,7 @@ private Q_SLOTS:
         QStringList twice = six + six;
         twice.sort();
         QCOMPARE(shutDowns(), twice);
+        QCOMPARE(QDir(elsewhere.path()).entryList(QDir::Files), QStringList());
     }
 };
 

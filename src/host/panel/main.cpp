@@ -175,12 +175,17 @@ int main(int argc, char **argv)
         }
     }
 
-    // The store directory is the current directory when a control
-    // registers: --store makes LOCATION current before the first one does.
+    // Every control keeps its stores at LOCATION, chosen before the first
+    // one registers; without --store it is the current directory.
     if (parser.isSet(storeOpt)) {
         const QString dir = parser.value(storeOpt);
-        if (!QDir().mkpath(dir) || !QDir::setCurrent(dir)) {
-            std::fprintf(stderr, "quellix-panel: cannot use store directory %s\n", qPrintable(dir));
+        try {
+            if (!dir.contains(QLatin1String("://")) && !QDir().mkpath(dir))
+                throw quellix::Error(quellix::Error::Kind::Store, QStringLiteral("cannot make the directory"));
+            quellix::setStoreLocation(dir);
+        } catch (const quellix::Error &e) {
+            std::fprintf(stderr, "quellix-panel: cannot use store location %s: %s\n", qPrintable(dir),
+                         qPrintable(e.message()));
             return 2;
         }
     }

@@ -12,6 +12,14 @@ namespace panel {
 
 namespace {
 
+// Where the controls keep their stores: the chosen location, else the
+// current directory they register from.
+QString storeDir()
+{
+    const QString chosen = quellix::storeDirectory();
+    return chosen.isEmpty() ? QDir::currentPath() : chosen;
+}
+
 // QUiLoader that makes Quellix itself: the panel links the control and
 // needs no Designer plugin at run time.
 class FormLoader : public QUiLoader
@@ -99,7 +107,7 @@ bool applySetup(Quellix *control, const QString &text, Reporter &report)
                 if (!prop.isWritable() || !prop.write(control, v))
                     throw std::runtime_error("the property cannot take it");
             } else {
-                quellix::setSettingsField(QDir::currentPath(), name, key, settingsValue(value));
+                quellix::setSettingsField(storeDir(), name, key, settingsValue(value));
                 fieldsWritten = true;
             }
         } catch (const std::exception &e) {
@@ -134,7 +142,7 @@ QList<Quellix *> controlsOf(QWidget *form)
 
 void registerControls(const QList<Quellix *> &controls, Reporter &report)
 {
-    const QString dir = QDir::currentPath();
+    const QString dir = storeDir();
     for (Quellix *control : controls) {
         const QString name = control->objectName();
         const bool known = hasSettingsRow(dir, name);

@@ -3,6 +3,8 @@
 #include "handlerstep.h"
 #include "hostcolor.h"
 #include "quellix_p.h"
+#include "configcontext.h"
+#include "passwordprompt.h"
 #include "error.h"
 #include "recording.h"
 
@@ -54,6 +56,8 @@ void QuellixPrivate::connectButtons()
     QObject::connect(cHold, &QPushButton::clicked, q, [this] { fromEventLoop(this, "Hold", [this] { holdClicked(); }); });
     QObject::connect(cReset, &QPushButton::clicked, q,
                      [this] { fromEventLoop(this, "Alarm Reset", [this] { resetClicked(); }); });
+    QObject::connect(cProperties, &QPushButton::clicked, q,
+                     [this] { fromEventLoop(this, "Config", [this] { configClicked(); }); });
     QObject::connect(timerData, &QTimer::timeout, q,
                      [this] { fromEventLoop(this, "recording", [this] { sampleTick(); }); });
 }
@@ -119,4 +123,33 @@ void QuellixPrivate::sampleTick()
         r.outputValue = s.outputValue;
         log().append(r);
     }
+}
+
+void QuellixPrivate::configClicked()
+{
+    config::ConfigContext &context = config::configContext();
+    context.controlName = name();
+    context.passwordExpected = s.password;
+    context.passwordMode = QLatin1String(config::kModeSetup);
+
+    QPointer<Quellix> alive(q);
+    // The properties dialog is not opened from here yet: a right password
+    // and Cancel both lead straight to the reload.
+    config::askPassword(QStringLiteral("Type Your Password To Enter Config."));
+    // Timers and other windows run while the prompt is open: the host may
+    // have deleted the control meanwhile.
+    if (alive)
+        reloadAfterConfig();
+}
+
+void QuellixPrivate::reloadAfterConfig()
+{
+    // A store that cannot be read leaves the whole state as it was; the
+    // failure goes to the caller.
+    const std::optional<SettingsRow> row = settingsStore().read(name());
+    if (!row) {
+        Q_EMIT q->Click();
+        return;
+    }
+    reloadSettingsRow(*row);
 }

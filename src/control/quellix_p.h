@@ -141,6 +141,12 @@ public:
     // registration
     void registerControl();
     void loadSettingsRow(const quellix::store::SettingsRow &row);
+    /// The reload after Config: the row's fields loaded into the running
+    /// control, which keeps its hold and a silenced alarm. False when a host
+    /// handler deleted the control.
+    bool reloadSettingsRow(const quellix::store::SettingsRow &row);
+    enum class RowLoad { Registration, Reload };
+    bool loadRow(const quellix::store::SettingsRow &row, RowLoad kind);
     void applyFactoryValues();
     void addNewSettingsRow();
     void applyRecordingSettings();
@@ -180,5 +186,11 @@ public:
     /// control.
     void raiseLater(void (Quellix::*signal)());
     void resetClicked();
+    /// Config: the password prompt in mode "SETUP", then the reload of the
+    /// control's settings row, whatever happened in the prompt.
+    void configClicked();
+    /// Reloads the control's settings row; raises Click when the store has
+    /// no row of the control's name.
+    void reloadAfterConfig();
     void sampleTick();
 };

@@ -223,8 +223,16 @@ void QuellixPrivate::applyRecordingSettings()
     }
 }
 
-void QuellixPrivate::loadSettingsRow(const SettingsRow &row)
+void QuellixPrivate::loadSettingsRow(const SettingsRow &row) { loadRow(row, RowLoad::Registration); }
+
+bool QuellixPrivate::reloadSettingsRow(const SettingsRow &row) { return loadRow(row, RowLoad::Reload); }
+
+bool QuellixPrivate::loadRow(const SettingsRow &row, RowLoad kind)
 {
+    // Registration and the reload after Config read the same fields in the
+    // same order. Only the reload re-runs the pipeline and repaints a held
+    // indicator; only registration releases a hold and re-arms the alarm.
+    const bool reload = kind == RowLoad::Reload;
     const RowReader r{row};
     r.text("Password", s.password);
     r.integer("Scanrate", s.scanrate);
@@ -235,6 +243,16 @@ void QuellixPrivate::loadSettingsRow(const SettingsRow &row)
     r.number("Input Multiplier", s.inputMultiplier);
     r.number("Output Offset", s.outputOffset);
     r.number("Output Multiplier", s.outputMultiplier);
+    if (reload) {
+        // InputValue given its own value again, through its setter's steps:
+        // the new multipliers and offsets reach the readouts and the host
+        // hears the changes. A value the new factors cannot scale is skipped
+        // like any failing step; a host handler deleting the control ends it.
+        QPointer<Quellix> alive(q);
+        ignoring(name(), "re-running the value pipeline", [&] { applyInput(s.inputValue); });
+        if (!alive)
+            return false;
+    }
     r.number("Lower Limit Value", s.lowerLimit);
     r.number("Caution Limit Value", s.cautionLimit);
     r.number("Warning Limit Value", s.warningLimit);
@@ -279,13 +297,18 @@ void QuellixPrivate::loadSettingsRow(const SettingsRow &row)
     r.integer("Output Color", s.outputColor);
     applyColours();
     r.integer("Hold Indicator Color", s.holdIndicatorColor);
+    if (reload && s.onHold)
+        showHoldIndicator();
     r.integer("COMM Indicator Color", s.commIndicatorColor);
     r.integer("Graph Type", s.graphType);
     r.flag("Enabled", s.enabled);
 
-    releaseHold();
-    s.alarmReset = false;
-    cReset->setText(QStringLiteral("Alarm Reset"));
+    if (!reload) {
+        releaseHold();
+        s.alarmReset = false;
+        cReset->setText(QStringLiteral("Alarm Reset"));
+    }
+    return true;
 }
 
 void QuellixPrivate::applyFactoryValues()

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Configures and builds Quellix (library, demo, Designer plugin, tests,
+# Configures and builds Quellix (library, panel, Designer plugin, tests,
 # benchmarks) into ./build, or into the directory given as $1.
 set -euo pipefail
 cd "$(dirname "$0")/.."

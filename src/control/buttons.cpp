@@ -20,26 +20,6 @@ using namespace quellix::store;
 
 namespace {
 
-// A click handler runs from the event loop: a store failure loses the
-// record but must never end the host program. The host hears of it through
-// errorOccurred, unless the handler's own events deleted the control.
-template<typename Fn>
-void fromEventLoop(QuellixPrivate *d, const char *what, Fn &&fn)
-{
-    QPointer<Quellix> alive(d->q);
-    QString why;
-    try {
-        fn();
-        return;
-    } catch (const std::exception &e) {
-        why = QString::fromUtf8(e.what());
-    } catch (...) {
-        why = QStringLiteral("unknown error");
-    }
-    if (alive)
-        d->reportError(QString::fromLatin1(what), why);
-}
-
 void setTextColour(QLineEdit *box, const QColor &colour)
 {
     QPalette pal = box->palette();
@@ -53,13 +33,13 @@ void setTextColour(QLineEdit *box, const QColor &colour)
 
 void QuellixPrivate::connectButtons()
 {
-    QObject::connect(cHold, &QPushButton::clicked, q, [this] { fromEventLoop(this, "Hold", [this] { holdClicked(); }); });
+    QObject::connect(cHold, &QPushButton::clicked, q, [this] { reporting("Hold", [this] { holdClicked(); }); });
     QObject::connect(cReset, &QPushButton::clicked, q,
-                     [this] { fromEventLoop(this, "Alarm Reset", [this] { resetClicked(); }); });
+                     [this] { reporting("Alarm Reset", [this] { resetClicked(); }); });
     QObject::connect(cProperties, &QPushButton::clicked, q,
-                     [this] { fromEventLoop(this, "Config", [this] { configClicked(); }); });
+                     [this] { reporting("Config", [this] { configClicked(); }); });
     QObject::connect(timerData, &QTimer::timeout, q,
-                     [this] { fromEventLoop(this, "recording", [this] { sampleTick(); }); });
+                     [this] { reporting("recording", [this] { sampleTick(); }); });
 }
 
 void QuellixPrivate::holdClicked()

@@ -100,11 +100,11 @@ bool QuellixPrivate::notify(const char *name)
 }
 
 template<typename Fn>
-void QuellixPrivate::hostCall(const char *property, Fn &&fn)
+void QuellixPrivate::hostCall(const char *property, Fn &&fn, bool alwaysReport)
 {
     // Only the outermost setter decides: the pipeline's inner steps share
     // the caller's error regime.
-    const bool fromConnection = hostCallDepth == 0 && q->sender() != nullptr;
+    const bool report = alwaysReport || (hostCallDepth == 0 && q->sender() != nullptr);
     QPointer<Quellix> alive(q);
     ++hostCallDepth;
     struct Leave {
@@ -116,21 +116,10 @@ void QuellixPrivate::hostCall(const char *property, Fn &&fn)
                 --depth;
         }
     } leave{alive, hostCallDepth};
-    if (!fromConnection) {
+    if (report)
+        reporting(property, std::forward<Fn>(fn));
+    else
         fn();
-        return;
-    }
-    QString why;
-    try {
-        fn();
-        return;
-    } catch (const std::exception &e) {
-        why = QString::fromUtf8(e.what());
-    } catch (...) {
-        why = QStringLiteral("unknown error");
-    }
-    if (alive)
-        reportError(QString::fromLatin1(property), why);
 }
 
 void QuellixPrivate::reportError(const QString &property, const QString &message)
@@ -295,24 +284,7 @@ qint16 Quellix::Scanrate() const
 
 void Quellix::setValue(double reading)
 {
-    QPointer<Quellix> alive(this);
-    try {
-        ++d->hostCallDepth;
-        const bool stillHere = d->applyInput(reading);
-        if (stillHere)
-            --d->hostCallDepth;
-        return;
-    } catch (const std::exception &e) {
-        if (alive) {
-            --d->hostCallDepth;
-            d->reportError(QStringLiteral("InputValue"), QString::fromUtf8(e.what()));
-        }
-    } catch (...) {
-        if (alive) {
-            --d->hostCallDepth;
-            d->reportError(QStringLiteral("InputValue"), QStringLiteral("unknown error"));
-        }
-    }
+    d->hostCall("InputValue", [&] { d->applyInput(reading); }, true);
 }
 
 void Quellix::setAutoRedraw(bool on)

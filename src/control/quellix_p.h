@@ -98,8 +98,30 @@ public:
     // (the event loop is on the stack) reports its failure instead of
     // throwing; a direct call or setProperty() gets the quellix::Error.
     int hostCallDepth = 0;
+    /// `alwaysReport`: report instead of throwing however it was called
+    /// (the slots that promise never to throw).
     template<typename Fn>
-    void hostCall(const char *property, Fn &&fn);
+    void hostCall(const char *property, Fn &&fn, bool alwaysReport = false);
+
+    /// Runs `fn` from the event loop: whatever it throws is reported through
+    /// reportError() (unless its own events deleted the control) and goes no
+    /// further.
+    template<typename Fn>
+    void reporting(const char *what, Fn &&fn) noexcept
+    {
+        QPointer<Quellix> alive(q);
+        QString why;
+        try {
+            fn();
+            return;
+        } catch (const std::exception &e) {
+            why = QString::fromUtf8(e.what());
+        } catch (...) {
+            why = QStringLiteral("unknown error");
+        }
+        if (alive)
+            reportError(QString::fromLatin1(what), why);
+    }
     /// Tells the host of a failure it could not be handed as an exception:
     /// a warning on the "quellix" category and errorOccurred().
     void reportError(const QString &property, const QString &message);

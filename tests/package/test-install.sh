@@ -80,11 +80,11 @@ extra=$(nm -DC --defined-only "$libdir/$real" | sed -E 's/^[0-9a-f]+ [A-Za-z] //
   -e '^(typeinfo|typeinfo name) for std::' -e '^(_edata|_end|__bss_start|_init|_fini)$')
 [ -z "$extra" ] || fail "libquellix exports symbols beyond the public API:"$'\n'"$extra"
 
-step "demo and Designer plugin"
-demo=$prefix/bin/quellix-demo
-[ -x "$demo" ] || demo=$(find "$prefix" -name quellix-demo -type f)
-[ -x "$demo" ] || fail "quellix-demo not installed"
-check_finds_library "$demo" "quellix-demo"
+step "panel and Designer plugin"
+panel=$prefix/bin/quellix-panel
+[ -x "$panel" ] || panel=$(find "$prefix" -name quellix-panel -type f)
+[ -x "$panel" ] || fail "quellix-panel not installed"
+check_finds_library "$panel" "quellix-panel"
 if [ "$plugin" = ON ]; then
   designer=$(find "$prefix" -path '*/designer/libquellixdesigner.so' -type f)
   [ -n "$designer" ] || fail "the Designer plugin is not in a designer folder under $prefix"

@@ -33,37 +33,6 @@ using namespace quellix::store;
 
 namespace {
 
-// Every store the contract makes lives until the program ends.
-std::vector<std::unique_ptr<QTemporaryDir>> &scratchDirs()
-{
-    static std::vector<std::unique_ptr<QTemporaryDir>> dirs;
-    return dirs;
-}
-
-// A keyed connection of its own past the library, as another program has.
-struct Raw
-{
-    sqlite3 *db = nullptr;
-    explicit Raw(const QString &file)
-    {
-        sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READWRITE, nullptr);
-        sqlite3_key(db, kStorePassword, int(strlen(kStorePassword)));
-        sqlite3_exec(db, kStoreCipherSettings, nullptr, nullptr, nullptr);
-        sqlite3_busy_timeout(db, 10000);
-    }
-    ~Raw() { sqlite3_close(db); }
-    int exec(const char *sql) { return sqlite3_exec(db, sql, nullptr, nullptr, nullptr); }
-    qint64 number(const char *sql)
-    {
-        sqlite3_stmt *st = nullptr;
-        qint64 v = -1;
-        if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
-            v = sqlite3_column_int64(st, 0);
-        sqlite3_finalize(st);
-        return v;
-    }
-};
-
 QStringList indexNames(const QString &file)
 {
     QStringList names;
@@ -90,22 +59,12 @@ LogRecord record(const QString &control, int i)
     return r;
 }
 
-QString storeErrorOf(const std::function<void()> &fn)
-{
-    try {
-        fn();
-    } catch (const Error &e) {
-        return e.kind() == Error::Kind::Store ? e.message() : QStringLiteral("not a store error: ") + e.message();
-    }
-    return QStringLiteral("no error");
-}
-
 const eventlogcontract::Backend &sqlCipherBackend()
 {
     static const eventlogcontract::Backend backend{
         [] {
-            scratchDirs().push_back(std::make_unique<QTemporaryDir>());
-            const QString file = scratchDirs().back()->filePath(QStringLiteral("LOG.MDB"));
+            testsupport::scratchDirs().push_back(std::make_unique<QTemporaryDir>());
+            const QString file = testsupport::scratchDirs().back()->filePath(QStringLiteral("LOG.MDB"));
             setInformationHandler([](const QString &, const QString &) {});
             createLogStore(file);
             return file;
@@ -186,8 +145,8 @@ private Q_SLOTS:
             createLogStore(path);
         const QByteArray now = fileHash(path);
         for (int i = 1; i < 3; ++i) {
-            QVERIFY(storeErrorOf([&] { log->append(record("M", i)); }).contains("was deleted or replaced"));
-            QVERIFY(storeErrorOf([&] { log->removeLog({}); }).contains("was deleted or replaced"));
+            QVERIFY(testsupport::storeErrorOf([&] { log->append(record("M", i)); }).contains("was deleted or replaced"));
+            QVERIFY(testsupport::storeErrorOf([&] { log->removeLog({}); }).contains("was deleted or replaced"));
         }
         log->flush();
         QCOMPARE(fileHash(path), now);
@@ -213,7 +172,7 @@ private Q_SLOTS:
         // Another program holds the file's write lock: every append still
         // returns (an append waiting for the lock would wait for this very
         // thread, and fail), and nothing is written before the lock goes.
-        Raw other(path);
+        testsupport::Raw other(path);
         QCOMPARE(other.exec("BEGIN IMMEDIATE"), SQLITE_OK);
         for (int i = 0; i < 50; ++i)
             log->append(record("busy", i));
@@ -238,16 +197,16 @@ private Q_SLOTS:
         log->count({});
         // Accepted while the file is there, then the file goes before the
         // writer gets the lock: the record must not vanish silently.
-        Raw other(path);
+        testsupport::Raw other(path);
         QCOMPARE(other.exec("BEGIN IMMEDIATE"), SQLITE_OK);
         QTest::ignoreMessage(QtWarningMsg, QRegularExpression("record\\(s\\) not written.*late LIMIT \"record 0\""));
         log->append(record("late", 0));
         QTest::qWait(300); // the writer has found the file and waits for the lock
         QVERIFY(QFile::remove(path));
         QCOMPARE(other.exec("COMMIT"), SQLITE_OK);
-        const QString failure = storeErrorOf([&] { log->flush(); });
+        const QString failure = testsupport::storeErrorOf([&] { log->flush(); });
         QVERIFY2(failure.contains("late LIMIT \"record 0\""), qPrintable(failure));
-        QCOMPARE(storeErrorOf([&] { log->flush(); }), QStringLiteral("no error")); // reported once
+        QCOMPARE(testsupport::storeErrorOf([&] { log->flush(); }), QStringLiteral("no error")); // reported once
     }
 
     void deleteIsAllOrNothing()
@@ -261,12 +220,12 @@ private Q_SLOTS:
         log->flush();
         {
             // The 60th row refuses to go.
-            Raw other(path);
+            testsupport::Raw other(path);
             QCOMPARE(other.exec("CREATE TRIGGER keep BEFORE DELETE ON LOG WHEN old.Num = 60 "
                                 "BEGIN SELECT RAISE(ABORT, 'kept'); END"),
                      SQLITE_OK);
         }
-        QVERIFY(storeErrorOf([&] { log->removeLog({}); }).contains("kept"));
+        QVERIFY(testsupport::storeErrorOf([&] { log->removeLog({}); }).contains("kept"));
         QCOMPARE(log->count({}), qint64(100));
         log->append(record("M", 100)); // the writer goes on
         QCOMPARE(log->count({}), qint64(101));
@@ -284,7 +243,7 @@ private Q_SLOTS:
         testsupport::StoreDir dir;
         const QString path = dir.file("LOG.MDB");
         createLogStore(path);
-        Raw other(path);
+        testsupport::Raw other(path);
         QProcess child;
         child.setProgram(QCoreApplication::applicationFilePath());
         child.setArguments({QStringLiteral("--append-and-end"), path, how});

@@ -33,54 +33,10 @@ using namespace quellix::store;
 
 namespace {
 
-// Every store the contract makes lives until the program ends.
-std::vector<std::unique_ptr<QTemporaryDir>> &scratchDirs()
-{
-    static std::vector<std::unique_ptr<QTemporaryDir>> dirs;
-    return dirs;
-}
-
 QString settingsFileOf(Stores &stores)
 {
     return storeFilePath(stores.location().address(), QLatin1String(kSettingsFileName));
 }
-
-// A keyed connection of its own, as another program has.
-struct Raw
-{
-    sqlite3 *db = nullptr;
-    explicit Raw(const QString &file)
-    {
-        sqlite3_open_v2(QFile::encodeName(file).constData(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
-        sqlite3_key(db, kStorePassword, int(strlen(kStorePassword)));
-        sqlite3_exec(db, kStoreCipherSettings, nullptr, nullptr, nullptr);
-        sqlite3_busy_timeout(db, 10000);
-    }
-    ~Raw() { sqlite3_close(db); }
-    int exec(const QString &sql) { return sqlite3_exec(db, sql.toUtf8().constData(), nullptr, nullptr, nullptr); }
-    QString error() const { return QString::fromUtf8(sqlite3_errmsg(db)); }
-    // Runs one statement with values bound by their QVariant types.
-    int run(const QString &sql, const QVariantList &values)
-    {
-        sqlite3_stmt *st = nullptr;
-        int rc = sqlite3_prepare_v2(db, sql.toUtf8().constData(), -1, &st, nullptr);
-        for (int i = 0; rc == SQLITE_OK && i < values.size(); ++i) {
-            const QVariant &v = values.at(i);
-            if (!v.isValid())
-                sqlite3_bind_null(st, i + 1);
-            else if (v.typeId() == QMetaType::LongLong)
-                sqlite3_bind_int64(st, i + 1, v.toLongLong());
-            else if (v.typeId() == QMetaType::Double)
-                sqlite3_bind_double(st, i + 1, v.toDouble());
-            else
-                sqlite3_bind_text(st, i + 1, v.toString().toUtf8().constData(), -1, SQLITE_TRANSIENT);
-        }
-        if (rc == SQLITE_OK)
-            rc = sqlite3_step(st);
-        sqlite3_finalize(st);
-        return rc == SQLITE_DONE ? SQLITE_OK : rc;
-    }
-};
 
 const char kFirstRowOf[] = "(SELECT rowid FROM Settings WHERE \"Control Name\" = ?%1 ORDER BY rowid LIMIT 1)";
 
@@ -92,11 +48,11 @@ settingsstorecontract::Backend sqlCipherBackend()
         auto dir = std::make_unique<QTemporaryDir>();
         createSettingsStore(dir->filePath(QLatin1String(kSettingsFileName)));
         auto stores = openStores(StoreLocation::directory(dir->path()));
-        scratchDirs().push_back(std::move(dir));
+        testsupport::scratchDirs().push_back(std::move(dir));
         return stores;
     };
     b.writeRaw = [](Stores &stores, const QString &control, const QString &field, const QVariant &value) {
-        Raw raw(settingsFileOf(stores));
+        testsupport::Raw raw(settingsFileOf(stores));
         raw.exec(QStringLiteral("PRAGMA ignore_check_constraints = ON"));
         const QString sql = QStringLiteral("UPDATE Settings SET %1 = ?1 WHERE rowid = %2")
                                 .arg(quoteIdentifier(field), QString::fromLatin1(kFirstRowOf).arg(2));
@@ -104,14 +60,14 @@ settingsstorecontract::Backend sqlCipherBackend()
             QTest::qFail(qPrintable(raw.error()), __FILE__, __LINE__);
     };
     b.deleteAndCompact = [](Stores &stores, const QString &control) {
-        Raw raw(settingsFileOf(stores));
+        testsupport::Raw raw(settingsFileOf(stores));
         if (raw.run(QStringLiteral("DELETE FROM Settings WHERE rowid = %1").arg(QString::fromLatin1(kFirstRowOf).arg(1)),
                     {control}) != SQLITE_OK
             || raw.exec(QStringLiteral("VACUUM")) != SQLITE_OK)
             QTest::qFail(qPrintable(raw.error()), __FILE__, __LINE__);
     };
     b.refuse = [](Stores &stores, const QString &field, const QString &value) {
-        Raw raw(settingsFileOf(stores));
+        testsupport::Raw raw(settingsFileOf(stores));
         for (const char *when : {"INSERT", "UPDATE"}) {
             const QString sql = QStringLiteral("CREATE TRIGGER \"refuse %1 %2\" BEFORE %1 ON Settings WHEN NEW.%3 = '%4' "
                                                "BEGIN SELECT RAISE(ABORT, 'refused'); END")
@@ -223,7 +179,7 @@ private Q_SLOTS:
         QFETCH(QString, storedAs);
         testsupport::StoreDir dir;
         createSettingsStore(dir.file(QLatin1String(kSettingsFileName)));
-        Raw raw(dir.file(QLatin1String(kSettingsFileName)));
+        testsupport::Raw raw(dir.file(QLatin1String(kSettingsFileName)));
         const int rc = raw.exec(QStringLiteral("INSERT INTO Settings (\"Control Name\", %1) VALUES ('M', %2)")
                                     .arg(quoteIdentifier(field), literal));
         QCOMPARE(rc, storedAs.isEmpty() ? SQLITE_CONSTRAINT : SQLITE_OK);
@@ -245,7 +201,7 @@ private Q_SLOTS:
             const QString table = tableOfOlderFiles();
             QVERIFY(!table.contains(QLatin1String("round(")));
             {
-                Raw raw(file);
+                testsupport::Raw raw(file);
                 QCOMPARE(raw.exec(QStringLiteral("PRAGMA journal_mode=WAL; ") + table), SQLITE_OK);
                 QCOMPARE(raw.exec(QStringLiteral("INSERT INTO Settings (\"Input Multiplier\") VALUES (2)")), SQLITE_CONSTRAINT);
             }
@@ -267,7 +223,7 @@ private Q_SLOTS:
             QCOMPARE(testsupport::querySingle(file, QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'Settings'")).toString(),
                      createTableSql(settingsTable()));
             {
-                Raw raw(file);
+                testsupport::Raw raw(file);
                 QCOMPARE(raw.exec(QStringLiteral("UPDATE Settings SET \"Input Multiplier\" = 5")), SQLITE_OK);
                 QCOMPARE(raw.exec(QStringLiteral("UPDATE Settings SET \"Input Multiplier\" = 'five'")), SQLITE_CONSTRAINT);
             }

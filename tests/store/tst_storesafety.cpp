@@ -97,16 +97,6 @@ struct ChangedEngineDefaults
     }
 };
 
-QString storeErrorOf(const std::function<void()> &fn)
-{
-    try {
-        fn();
-    } catch (const Error &e) {
-        return e.kind() == Error::Kind::Store ? e.message() : QStringLiteral("not a store error: ") + e.message();
-    }
-    return QStringLiteral("no error");
-}
-
 // The station of readOnlyStation(): runs without the right to write `dir`.
 // Prints what did not hold; the exit code is their number.
 int runReadOnlyStation(const QString &dir)
@@ -127,7 +117,7 @@ int runReadOnlyStation(const QString &dir)
         check(known.Units() == QLatin1String("bar"), QStringLiteral("units '%1', not the file's 'bar'").arg(known.Units()));
         check(Connection::acquire(dir + QStringLiteral("/SETTINGS.MDB"), QLatin1String(kStorePassword))->isReadOnly(),
               QStringLiteral("SETTINGS.MDB not opened read-only"));
-        const QString refused = storeErrorOf([&] { known.setUpperLimit(300); });
+        const QString refused = testsupport::storeErrorOf([&] { known.setUpperLimit(300); });
         check(refused.contains(QLatin1String("read-only")), QStringLiteral("write not refused as read-only: ") + refused);
 
         // A name without a row: nothing can be added, so factory values.
@@ -291,7 +281,7 @@ private Q_SLOTS:
         };
         takeAway();
 
-        const QString refused = storeErrorOf([&] { c->setUpperLimit(120); });
+        const QString refused = testsupport::storeErrorOf([&] { c->setUpperLimit(120); });
         QVERIFY2(refused.contains(QLatin1String("was deleted or replaced")), qPrintable(refused));
         // Nothing went into what is at the path now.
         QCOMPARE(fileHash(path), replacement);
@@ -304,7 +294,7 @@ private Q_SLOTS:
             if (value == 140)
                 takeAway();
             c->REGISTER();
-            QCOMPARE(storeErrorOf([&] { c->setUpperLimit(value); }), QStringLiteral("no error"));
+            QCOMPARE(testsupport::storeErrorOf([&] { c->setUpperLimit(value); }), QStringLiteral("no error"));
             QCOMPARE(testsupport::settingsRow(dir.path(), QStringLiteral("Meter1")).value("Upper Limit Value").toInt(),
                      value);
             for (const char *name : {"LOG.MDB", "SETTINGS.MDB"})
@@ -346,7 +336,7 @@ private Q_SLOTS:
             // A name that fits finds its row again on the second start.
             QCOMPARE(c.UpperLimit(), fits && start == 1 ? 120.0 : 100.0);
             // A setter writes into no other control's row.
-            storeErrorOf([&] { c.setUpperLimit(fits ? 120 : 140); });
+            testsupport::storeErrorOf([&] { c.setUpperLimit(fits ? 120 : 140); });
         }
         const auto settingsAfter = testsupport::readTable(dir.file("SETTINGS.MDB"), "Settings");
         if (fits) {

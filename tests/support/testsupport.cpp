@@ -203,3 +203,72 @@ std::unique_ptr<Quellix> registeredControl(const QString &name, const QVariantMa
 }
 
 } // namespace testsupport
+
+namespace testsupport {
+
+QString storeErrorOf(const std::function<void()> &fn)
+{
+    try {
+        fn();
+    } catch (const quellix::Error &e) {
+        return e.kind() == quellix::Error::Kind::Store ? e.message()
+                                                       : QStringLiteral("not a store error: ") + e.message();
+    }
+    return QStringLiteral("no error");
+}
+
+std::vector<std::unique_ptr<QTemporaryDir>> &scratchDirs()
+{
+    static std::vector<std::unique_ptr<QTemporaryDir>> dirs;
+    return dirs;
+}
+
+Raw::Raw(const QString &file)
+{
+    sqlite3_open_v2(QFile::encodeName(file).constData(), &m_db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+    sqlite3_key(m_db, quellix::store::kStorePassword, int(strlen(quellix::store::kStorePassword)));
+    sqlite3_exec(m_db, quellix::store::kStoreCipherSettings, nullptr, nullptr, nullptr);
+    sqlite3_busy_timeout(m_db, 10000);
+}
+
+Raw::~Raw() { sqlite3_close(m_db); }
+
+int Raw::exec(const QString &sql)
+{
+    return sqlite3_exec(m_db, sql.toUtf8().constData(), nullptr, nullptr, nullptr);
+}
+
+int Raw::run(const QString &sql, const QVariantList &values)
+{
+    sqlite3_stmt *st = nullptr;
+    int rc = sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &st, nullptr);
+    for (int i = 0; rc == SQLITE_OK && i < values.size(); ++i) {
+        const QVariant &v = values.at(i);
+        if (!v.isValid())
+            sqlite3_bind_null(st, i + 1);
+        else if (v.typeId() == QMetaType::LongLong)
+            sqlite3_bind_int64(st, i + 1, v.toLongLong());
+        else if (v.typeId() == QMetaType::Double)
+            sqlite3_bind_double(st, i + 1, v.toDouble());
+        else
+            sqlite3_bind_text(st, i + 1, v.toString().toUtf8().constData(), -1, SQLITE_TRANSIENT);
+    }
+    if (rc == SQLITE_OK)
+        rc = sqlite3_step(st);
+    sqlite3_finalize(st);
+    return rc == SQLITE_DONE ? SQLITE_OK : rc;
+}
+
+qint64 Raw::number(const QString &sql)
+{
+    sqlite3_stmt *st = nullptr;
+    qint64 v = -1;
+    if (sqlite3_prepare_v2(m_db, sql.toUtf8().constData(), -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+        v = sqlite3_column_int64(st, 0);
+    sqlite3_finalize(st);
+    return v;
+}
+
+QString Raw::error() const { return QString::fromUtf8(sqlite3_errmsg(m_db)); }
+
+} // namespace testsupport

@@ -6,7 +6,11 @@
 #include <QVariantMap>
 #include <QVector>
 
+#include <functional>
 #include <memory>
+#include <vector>
+
+struct sqlite3;
 
 /// Helpers shared by the tests: a temporary store directory made current,
 /// stand-by messages answered without a window, and direct reads of the
@@ -78,5 +82,34 @@ std::unique_ptr<Quellix> registeredControl(const QString &name, const QVariantMa
 
 /// The settings row of `control` (first match), as field -> value.
 QVariantMap settingsRow(const QString &dir, const QString &control);
+
+/// What a call fails with: the message of a store error, else a text
+/// saying it was another error or none.
+QString storeErrorOf(const std::function<void()> &fn);
+
+/// Scratch directories that live until the program ends (stores made by a
+/// contract suite's factory outlive the factory).
+std::vector<std::unique_ptr<QTemporaryDir>> &scratchDirs();
+
+/// A keyed connection of its own to a store file, past the library, as
+/// another program has (the file is made when missing).
+class Raw
+{
+public:
+    explicit Raw(const QString &file);
+    ~Raw();
+    Raw(const Raw &) = delete;
+    Raw &operator=(const Raw &) = delete;
+    /// The engine's result code of running the statements.
+    int exec(const QString &sql);
+    /// One statement with values bound by their QVariant types; SQLITE_OK when done.
+    int run(const QString &sql, const QVariantList &values);
+    /// The first column of the first row as a number, -1 when there is none.
+    qint64 number(const QString &sql);
+    QString error() const;
+
+private:
+    ::sqlite3 *m_db = nullptr;
+};
 
 } // namespace testsupport

@@ -8,4 +8,28 @@ ConfigContext &configContext()
     return context;
 }
 
+ViewerContext &viewerContext()
+{
+    static ViewerContext context;
+    return context;
+}
+
+ChartWindow &chartWindow()
+{
+    static ChartWindow window;
+    return window;
+}
+
+QVector<SampleText> &sampleBuffer()
+{
+    static QVector<SampleText> buffer;
+    return buffer;
+}
+
+QString &chosenProgramPath()
+{
+    static QString path;
+    return path;
+}
+
 } // namespace quellix::config

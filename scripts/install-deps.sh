@@ -12,6 +12,7 @@ PACKAGES=(
   fonts-liberation libgl1-mesa-dev
   libbenchmark-dev xvfb xauth valgrind
   qt6-serialbus-dev libqt6serialbus6
+  poppler-utils postgresql libqt6sql6-psql libpq-dev
 )
 
 missing=()

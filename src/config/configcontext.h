@@ -44,6 +44,7 @@ ConfigContext &configContext();
 struct ViewerContext
 {
     QString controlName;            ///< ViewerControlName
+    store::StoreLocation storeLocation; ///< where the viewed control's log is
     int graphType = 0;              ///< ViewerGraphType: a chart style code
     std::array<double, 4> limits{}; ///< ViewerLimits: upper, warning, caution, lower
     /// The list query text the last filter command built; empty until the

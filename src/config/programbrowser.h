@@ -3,6 +3,8 @@
 // The event-program browser f_BROWSE: picks a program file from the file
 // system for an event-program path field of the properties dialog.
 
+#include <QStringList>
+
 class QWidget;
 
 namespace quellix::config {
@@ -12,5 +14,14 @@ namespace quellix::config {
 /// directory + "/" + the name as typed; Cancel empties it. The caller copies
 /// a non-empty chosenProgramPath() into its field.
 void runProgramBrowser(QWidget *parent);
+
+/// The chosen path of a directory and a file name as typed: joined by "/",
+/// except that a directory already ending in "/" (the root) gets none.
+QString joinProgramPath(const QString &directory, const QString &name);
+/// Where the browser opens: the process's current directory, or the home
+/// directory (else the root) when that no longer exists.
+QString browserStartDirectory();
+/// The drives: the file-system root, then every other mounted volume.
+QStringList browserDriveRoots();
 
 } // namespace quellix::config

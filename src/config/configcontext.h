@@ -52,6 +52,9 @@ struct ViewerContext
     /// as `currentFilter`, the control name a bound value, never SQL text.
     QString currentLogQuery;
     store::LogFilter currentFilter;
+    /// The current list names no record at all (this control's records, for
+    /// a control without a name): nothing is listed, printed or cleared.
+    bool currentListNone = false;
     /// "ALL" or "THIS" after a control-filter command; empty until the first.
     QString controlFilter;
 };

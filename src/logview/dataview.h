@@ -12,6 +12,7 @@
 #include <QWidget>
 
 #include <array>
+#include <memory>
 
 QT_BEGIN_NAMESPACE
 class QChart;
@@ -50,6 +51,8 @@ public:
     ~DataView() override;
 
     /// The chart style code; a code outside 0…9 keeps the current style.
+    /// A valid code also becomes the viewer context's graphType, and the
+    /// chart is drawn again from the sample buffer (fill() reads the store).
     void setStyle(int code);
     int style() const;
     /// Which of the three selectors (input, display, output) are checked.
@@ -64,6 +67,16 @@ public:
     void enter(store::EventLog &log);
     /// Leaving the data view: every field and the point details hidden.
     void leave();
+
+    /// The chart `graph_DATA` shows.
+    QChart *chart() const;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    struct Private;
+    std::unique_ptr<Private> d;
 };
 
 } // namespace quellix::logview

@@ -5,6 +5,7 @@
 #include "quellix_p.h"
 #include "configcontext.h"
 #include "passwordprompt.h"
+#include "propsdialog.h"
 #include "error.h"
 #include "recording.h"
 
@@ -113,13 +114,30 @@ void QuellixPrivate::configClicked()
     context.passwordMode = QLatin1String(config::kModeSetup);
 
     QPointer<Quellix> alive(q);
-    // The properties dialog is not opened from here yet: a right password
-    // and Cancel both lead straight to the reload.
-    config::askPassword(QStringLiteral("Type Your Password To Enter Config."));
+    const QString controlName = context.controlName;
+    // The dialog keeps the stores it edits, whatever becomes of the control.
+    const std::shared_ptr<Stores> bound = stores;
+    const bool right = config::askPassword(QStringLiteral("Type Your Password To Enter Config."));
     // Timers and other windows run while the prompt is open: the host may
-    // have deleted the control meanwhile.
-    if (alive)
-        reloadAfterConfig();
+    // have deleted the control meanwhile, and then there is nothing to
+    // configure or reload.
+    if (!alive)
+        return;
+    if (right && config::PasswordPrompt::instance().lastOutcome() == config::GateOutcome::OpenSetup) {
+        try {
+            if (!bound)
+                throw Error(Error::Kind::NotOpen, QStringLiteral("The control is not registered: it has no settings to configure."));
+            config::runPropertiesDialog(bound, controlName, q->window());
+        } catch (const std::exception &e) {
+            // The reload still runs: the row may have changed meanwhile.
+            if (!alive)
+                return;
+            reportError(QStringLiteral("Config"), QString::fromUtf8(e.what()));
+        }
+        if (!alive)
+            return;
+    }
+    reloadAfterConfig();
 }
 
 void QuellixPrivate::reloadAfterConfig()

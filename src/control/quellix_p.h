@@ -24,6 +24,9 @@ public:
     ~QuellixPrivate();
 
     Quellix *const q;
+    /// The private part of a control (tests and benchmarks reach the
+    /// reload and the registration load through it).
+    static QuellixPrivate *get(Quellix *control) { return control->d.get(); }
     quellix::ControlState s;
     bool userMode = true;
     bool registered = false;  ///< set by the first registration

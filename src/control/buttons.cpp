@@ -8,6 +8,7 @@
 #include "propsdialog.h"
 #include "error.h"
 #include "recording.h"
+#include "logviewer.h"
 
 #include <QLineEdit>
 #include <QLoggingCategory>
@@ -39,6 +40,7 @@ void QuellixPrivate::connectButtons()
                      [this] { reporting("Alarm Reset", [this] { resetClicked(); }); });
     QObject::connect(cProperties, &QPushButton::clicked, q,
                      [this] { reporting("Config", [this] { configClicked(); }); });
+    QObject::connect(cLogs, &QPushButton::clicked, q, [this] { reporting("Logs", [this] { logsClicked(); }); });
     QObject::connect(timerData, &QTimer::timeout, q,
                      [this] { reporting("recording", [this] { sampleTick(); }); });
 }
@@ -150,4 +152,31 @@ void QuellixPrivate::reloadAfterConfig()
         return;
     }
     reloadSettingsRow(*row);
+}
+
+void QuellixPrivate::logsClicked()
+{
+    config::ViewerContext &viewer = config::viewerContext();
+    viewer.controlName = name();
+    viewer.graphType = s.graphType;
+    config::configContext().passwordExpected = s.password;
+    viewer.limits = {s.upperLimit, s.warningLimit, s.cautionLimit, s.lowerLimit};
+    // The viewer reads the log of the stores this control is bound to.
+    if (!stores)
+        throw Error(Error::Kind::NotOpen, QStringLiteral("The control is not registered: it has no log to view."));
+    viewer.storeLocation = stores->location();
+
+    // Not a child of the control's window: the host may delete the control
+    // (and its window) while the viewer is open.
+    logview::LogViewer dialog;
+    dialog.setIntervalText(QStringLiteral("Current Recording Interval = ") + numberText(s.recordEvery, NumberForm::Str)
+                           + QStringLiteral(" Min."));
+    QPointer<Quellix> alive(q);
+    dialog.exec();
+    if (!alive)
+        return;
+
+    s.graphType = static_cast<int16_t>(viewer.graphType);
+    writeThrough(QStringLiteral("Graph Type"), int(s.graphType));
+    Q_EMIT q->Click();
 }

@@ -217,5 +217,9 @@ public:
     /// Reloads the control's settings row; raises Click when the store has
     /// no row of the control's name.
     void reloadAfterConfig();
+    /// Logs: the viewer context filled for this control, the log viewer
+    /// shown modally, the chosen chart style written back to the settings
+    /// row, then Click.
+    void logsClicked();
     void sampleTick();
 };

@@ -4,6 +4,7 @@
 #include "csvexport.h"
 #include "dataview.h"
 #include "logmodel.h"
+#include "logprint.h"
 #include "logquery.h"
 #include "passwordprompt.h"
 
@@ -447,6 +448,7 @@ void LogViewer::chooseStyle(int code)
 void LogViewer::printCommand()
 {
     setStatus({});
+    setStatus(printViewerContents(m_dataView, m_chart));
 }
 
 void LogViewer::exportCommand()

@@ -16,20 +16,29 @@ namespace quellix {
 using InformationHandler = std::function<void(const QString &text, const QString &title)>;
 QUELLIX_EXPORT void setInformationHandler(InformationHandler handler);
 
-/// Chooses where every control of this process keeps its store files: a
-/// directory (a relative path is taken from the current directory now).
-/// Call it once, before the first control registers; without it each
-/// registration takes the current directory. Choosing again the same place
-/// does nothing; another place throws quellix::Error (InvalidValue). A
-/// server address ("postgresql://...") throws quellix::Error (Store): this
-/// build keeps its stores in files only.
+/// Chooses where every control of this process keeps its stores: a
+/// directory (a relative path is taken from the current directory now) or
+/// a PostgreSQL server, "postgresql://HOST:PORT/DATABASE" (a socket folder
+/// as HOST percent-encoded; libpq's parameters such as sslmode may follow
+/// after "?"). The user, password and TLS settings come from libpq's own
+/// conventions (PGUSER, PGPASSFILE, the service file); an address holding a
+/// password is refused with quellix::Error (InvalidValue). Call it once,
+/// before the first control registers; without it each registration takes
+/// the current directory. Choosing again the same place does nothing;
+/// another place throws quellix::Error (InvalidValue).
 QUELLIX_EXPORT void setStoreLocation(const QString &location);
+
+/// True while a store server of this process cannot be reached or records
+/// kept meanwhile in the station's spool still wait to be sent. Records
+/// are kept and sent later; settings changes are refused meanwhile.
+QUELLIX_EXPORT bool storeServerAway();
 
 /// The store directory: the one chosen with setStoreLocation(), else the
 /// current directory captured by the latest registration, else empty.
 QUELLIX_EXPORT QString storeDirectory();
 
-/// Reads one field of a control's settings row in SETTINGS.MDB of `dir`.
+/// Reads one field of a control's settings row in SETTINGS.MDB of `dir`
+/// (or on the server, when `dir` is a server address).
 /// Throws quellix::Error (NotFound) when the file or the row is missing.
 QUELLIX_EXPORT QVariant settingsField(const QString &dir, const QString &control, const QString &field);
 

@@ -1,6 +1,7 @@
 #include "processstate.h"
 
 #include "error.h"
+#include "pgstores.h"
 #include "recordstore.h"
 #include "sqlcipherstores.h"
 #include "storefiles.h"
@@ -120,10 +121,8 @@ void chooseStoreLocation(const StoreLocation &location)
 
 std::shared_ptr<Stores> openStores(const StoreLocation &location)
 {
-    if (location.kind() != StoreLocation::Kind::Directory)
-        throw Error(Error::Kind::Store,
-                    QStringLiteral("The stores at '%1' cannot be reached: this build keeps its stores in a directory only.")
-                        .arg(location.address()));
+    if (location.kind() == StoreLocation::Kind::Server)
+        return openServerStores(location);
     static const bool forgetsOnCloseAll = (Connection::addCloseAllHook(&forgetOpenStores), true);
     Q_UNUSED(forgetsOnCloseAll);
     const QString dir = location.address();

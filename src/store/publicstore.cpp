@@ -4,6 +4,8 @@
 #include "store.h"
 
 #include "error.h"
+#include "pgconnection.h"
+#include "pglog.h"
 #include "storefiles.h"
 #include "stores.h"
 
@@ -15,6 +17,10 @@ namespace {
 // nothing is created by the host's reads and writes.
 store::SettingsStore &settingsIn(const QString &dir, std::shared_ptr<store::Stores> &stores)
 {
+    if (dir.contains(QLatin1String("://"))) {
+        stores = store::openStores(store::StoreLocation::server(dir));
+        return stores->settings();
+    }
     if (!store::storeFileExists(dir, QLatin1String(store::kSettingsFileName)))
         throw Error(Error::Kind::NotFound, QStringLiteral("No settings store in %1").arg(dir));
     stores = store::openStores(store::StoreLocation::directory(dir));
@@ -30,12 +36,19 @@ void setInformationHandler(InformationHandler handler)
 
 void setStoreLocation(const QString &location)
 {
-    if (location.contains(QLatin1String("://")))
-        throw Error(Error::Kind::Store,
-                    QStringLiteral("%1: this build keeps its stores in files; give a directory").arg(location));
+    if (location.contains(QLatin1String("://"))) {
+        store::pg::requireServerUrl(location.trimmed());
+        store::chooseStoreLocation(store::StoreLocation::server(location));
+        return;
+    }
     if (location.trimmed().isEmpty())
         throw Error(Error::Kind::InvalidValue, QStringLiteral("The store location is empty"));
     store::chooseStoreLocation(store::StoreLocation::directory(location));
+}
+
+bool storeServerAway()
+{
+    return store::anyServerAway();
 }
 
 QString storeDirectory()

@@ -133,7 +133,9 @@ int main(int argc, char **argv)
                               QStringLiteral("Listen for udp:// lines on PORT of ADDRESS (default 127.0.0.1)."),
                               QStringLiteral("[ADDRESS:]PORT"));
     QCommandLineOption storeOpt(QStringLiteral("store"),
-                                QStringLiteral("Store directory (default: the current directory)."),
+                                QStringLiteral("Store directory, or a PostgreSQL server postgresql://HOST:PORT/DB "
+                                               "(user and password from PGUSER, PGPASSFILE or the service file; "
+                                               "default: the current directory)."),
                                 QStringLiteral("LOCATION"));
     QCommandLineOption snapshotOpt(QStringLiteral("snapshot"),
                                    QStringLiteral("Render the window into FILE.png after --after seconds, then exit "
@@ -184,8 +186,10 @@ int main(int argc, char **argv)
                 throw quellix::Error(quellix::Error::Kind::Store, QStringLiteral("cannot make the directory"));
             quellix::setStoreLocation(dir);
         } catch (const quellix::Error &e) {
-            std::fprintf(stderr, "quellix-panel: cannot use store location %s: %s\n", qPrintable(dir),
-                         qPrintable(e.message()));
+            // The message names a server without its credentials; the
+            // address itself is not repeated.
+            std::fprintf(stderr, "quellix-panel: cannot use store location %s: %s\n",
+                         dir.contains(QLatin1String("://")) ? "(server)" : qPrintable(dir), qPrintable(e.message()));
             return 2;
         }
     }

@@ -1,0 +1,372 @@
+#include "pgstores.h"
+
+#include "error.h"
+#include "pgconnection.h"
+#include "pglog.h"
+#include "recordstore.h"
+#include "schema.h"
+#include "settingsrow.h"
+#include "sqlcipherapi.h"
+#include "storefiles.h"
+
+#include <QHash>
+#include <QMutex>
+#include <QStringList>
+
+namespace quellix::store {
+
+using sqlcipher::api;
+
+namespace {
+
+QString column(int index)
+{
+    return quoteIdentifier(QLatin1String(SettingsRow::definition(index).name));
+}
+
+// The row a name addresses: the first of that name in the order rows were
+// added. The name is a bound value, compared exactly.
+QString firstRowOfName(int parameter)
+{
+    return QStringLiteral("SELECT \"Row\" FROM \"Settings\" WHERE \"Control Name\" = $%1 ORDER BY \"Row\" LIMIT 1")
+        .arg(parameter);
+}
+
+const QString &allColumns()
+{
+    static const QString cols = [] {
+        QStringList names;
+        for (int i = 0; i < SettingsRow::kFieldCount; ++i)
+            names << column(i);
+        return names.join(QLatin1Char(','));
+    }();
+    return cols;
+}
+
+// A value as the server column of the field holds it.
+QVariant serverValue(const pg::Result &r, int row, int col, const FieldDef &f)
+{
+    if (r.isNull(row, col))
+        return {};
+    switch (f.type) {
+    case FieldType::Text:
+        return r.text(row, col);
+    case FieldType::Int16:
+    case FieldType::Int32:
+    case FieldType::Counter:
+        return qlonglong(r.integer(row, col));
+    case FieldType::Double:
+        return r.number(row, col);
+    case FieldType::YesNo:
+        return r.yes(row, col);
+    }
+    return {};
+}
+
+[[noreturn]] void notFound(const QString &control)
+{
+    throw Error(Error::Kind::NotFound, QStringLiteral("No settings row for '%1'.").arg(control));
+}
+
+const QString kNotSaved = QStringLiteral("The settings change is not saved");
+
+class PgSettingsStore final : public SettingsStore
+{
+public:
+    explicit PgSettingsStore(std::shared_ptr<ServerClient> client) : m_client(std::move(client)) {}
+
+    bool contains(const QString &control) override
+    {
+        if (control.isEmpty())
+            return false;
+        bool found = false;
+        m_client->run([&](pg::Connection &c) { found = c.exec(firstRowOfName(1), {control}).rows() > 0; },
+                      QStringLiteral("The settings cannot be read"), true);
+        return found;
+    }
+
+    std::optional<SettingsRow> read(const QString &control) override
+    {
+        if (control.isEmpty())
+            return std::nullopt;
+        std::optional<SettingsRow> row;
+        m_client->run(
+            [&](pg::Connection &c) {
+                const pg::Result r = c.exec(QStringLiteral("SELECT %1 FROM \"Settings\" WHERE \"Row\" = (%2)")
+                                                .arg(allColumns(), firstRowOfName(1)),
+                                            {control});
+                row.reset();
+                if (r.rows() == 0)
+                    return;
+                row.emplace();
+                for (int i = 0; i < SettingsRow::kFieldCount; ++i)
+                    row->setRead(i, serverValue(r, 0, i, SettingsRow::definition(i)));
+            },
+            QStringLiteral("The settings cannot be read"), true);
+        return row;
+    }
+
+    void add(const SettingsRow &row) override
+    {
+        if (row.controlName().isEmpty())
+            throw Error(Error::Kind::InvalidValue, QStringLiteral("A settings row needs a control name."));
+        const QVector<int> fields = checkedFields(row);
+        QStringList names, marks;
+        QVariantList params;
+        for (int i : fields) {
+            names << column(i);
+            params << row.value(i);
+            marks << QStringLiteral("$%1").arg(params.size());
+        }
+        m_client->run(
+            [&](pg::Connection &c) {
+                c.exec(QStringLiteral("INSERT INTO \"Settings\" (%1) VALUES (%2)")
+                           .arg(names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))),
+                       params);
+            },
+            kNotSaved, false);
+    }
+
+    void writeField(const QString &control, const QString &field, const QVariant &value) override
+    {
+        const int index = SettingsRow::indexOf(field);
+        if (index < 0)
+            throw Error(Error::Kind::InvalidField, QStringLiteral("Item '%1' not found in this collection.").arg(field));
+        SettingsRow row;
+        row.set(index, value);
+        update(control, row, {index});
+    }
+
+    void writeRow(const QString &control, const SettingsRow &row) override
+    {
+        const QVector<int> fields = checkedFields(row);
+        if (fields.isEmpty()) {
+            if (!contains(control))
+                notFound(control);
+            return;
+        }
+        update(control, row, fields);
+    }
+
+private:
+    static QVector<int> checkedFields(const SettingsRow &row)
+    {
+        QVector<int> fields;
+        for (int i = 0; i < SettingsRow::kFieldCount; ++i) {
+            if (row.has(i)) {
+                toFieldValue(SettingsRow::definition(i), row.value(i));
+                fields << i;
+            }
+        }
+        return fields;
+    }
+
+    // One statement: every field or none.
+    void update(const QString &control, const SettingsRow &row, const QVector<int> &fields)
+    {
+        if (control.isEmpty())
+            notFound(control);
+        QStringList sets;
+        QVariantList params;
+        for (int i : fields) {
+            params << row.value(i);
+            sets << column(i) + QStringLiteral("=$%1").arg(params.size());
+        }
+        params << control;
+        qint64 changed = 0;
+        m_client->run(
+            [&](pg::Connection &c) {
+                changed = c.exec(QStringLiteral("UPDATE \"Settings\" SET %1 WHERE \"Row\" = (%2)")
+                                     .arg(sets.join(QLatin1Char(',')), firstRowOfName(int(params.size()))),
+                                 params)
+                              .changed();
+            },
+            kNotSaved, false);
+        if (changed == 0)
+            notFound(control);
+    }
+
+    std::shared_ptr<ServerClient> m_client;
+};
+
+class PgStores final : public Stores
+{
+public:
+    explicit PgStores(const StoreLocation &location)
+        : m_location(location), m_client(std::make_shared<ServerClient>(location.address())),
+          m_settings(makePgSettingsStore(m_client)), m_log(makePgEventLog(location.address(), m_client))
+    {
+    }
+
+    StoreLocation location() const override { return m_location; }
+    SettingsStore &settings() override { return *m_settings; }
+    EventLog &log() override { return *m_log; }
+
+private:
+    StoreLocation m_location;
+    std::shared_ptr<ServerClient> m_client;
+    std::unique_ptr<SettingsStore> m_settings;
+    std::unique_ptr<EventLog> m_log;
+};
+
+struct OpenServers
+{
+    QMutex mutex;
+    QHash<QString, std::weak_ptr<Stores>> stores;
+};
+
+OpenServers &openServers()
+{
+    static OpenServers s;
+    return s;
+}
+
+// --- import
+
+struct Statement
+{
+    sqlite3_stmt *st;
+    ~Statement() { api().reset(st); }
+};
+
+// A stored value of the file as its field declares, empty when the field
+// cannot hold it (another program may have written anything).
+QVariant fileValue(sqlite3_stmt *st, int col, const FieldDef &f)
+{
+    QVariant v;
+    switch (api().column_type(st, col)) {
+    case SQLITE_INTEGER:
+        v = qlonglong(api().column_int64(st, col));
+        break;
+    case SQLITE_FLOAT:
+        v = api().column_double(st, col);
+        break;
+    case SQLITE_TEXT:
+        v = QString::fromUtf8(reinterpret_cast<const char *>(api().column_text(st, col)), api().column_bytes(st, col));
+        break;
+    default:
+        return {};
+    }
+    if (f.type == FieldType::Counter)
+        return v;
+    try {
+        return toFieldValue(f, v);
+    } catch (const Error &) {
+        return {};
+    }
+}
+
+// Imported rows carry no station: the files do not say which one wrote them.
+qint64 copyTable(quellix::store::Connection &file, pg::Connection &server, const TableDef &table, const QString &order)
+{
+    sqlite3_stmt *st = file.prepare(QStringLiteral("SELECT * FROM %1 ORDER BY %2")
+                                        .arg(quoteIdentifier(QLatin1String(table.name)), order));
+    Statement scope{st};
+    // The file's columns by name: a field the file lacks is left empty.
+    QVector<int> fileCol;
+    QVector<const FieldDef *> fields;
+    QStringList names;
+    for (const FieldDef &f : table.fields) {
+        if (f.type == FieldType::Counter)
+            continue; // the server numbers the rows, in the order they come
+        int col = -1;
+        for (int c = 0; c < api().column_count(st); ++c)
+            if (QString::fromUtf8(api().column_name(st, c)) == QLatin1String(f.name))
+                col = c;
+        fileCol << col;
+        fields << &f;
+        names << quoteIdentifier(QLatin1String(f.name));
+    }
+    qint64 n = 0;
+    QStringList rows;
+    QVariantList params;
+    auto send = [&] {
+        if (rows.isEmpty())
+            return;
+        server.exec(QStringLiteral("INSERT INTO %1 (%2) VALUES %3")
+                        .arg(quoteIdentifier(QLatin1String(table.name)), names.join(QLatin1Char(',')),
+                             rows.join(QLatin1Char(','))),
+                    params);
+        rows.clear();
+        params.clear();
+    };
+    int rc;
+    while ((rc = api().step(st)) == SQLITE_ROW) {
+        QStringList marks;
+        for (int i = 0; i < fields.size(); ++i) {
+            params << (fileCol[i] < 0 ? QVariant() : fileValue(st, fileCol[i], *fields[i]));
+            marks << QStringLiteral("$%1").arg(params.size());
+        }
+        rows << QLatin1Char('(') + marks.join(QLatin1Char(',')) + QLatin1Char(')');
+        ++n;
+        if (params.size() > 30000)
+            send();
+    }
+    if (rc != SQLITE_DONE)
+        throw Error(Error::Kind::Store, QStringLiteral("Could not read %1 of '%2': %3")
+                                            .arg(QLatin1String(table.name), file.path(), file.lastError()));
+    send();
+    return n;
+}
+
+} // namespace
+
+std::unique_ptr<SettingsStore> makePgSettingsStore(std::shared_ptr<ServerClient> client)
+{
+    return std::make_unique<PgSettingsStore>(std::move(client));
+}
+
+std::shared_ptr<Stores> openServerStores(const StoreLocation &location)
+{
+    const QString url = location.address();
+    if (!url.startsWith(QLatin1String("postgresql://")) && !url.startsWith(QLatin1String("postgres://")))
+        throw Error(Error::Kind::Store, QStringLiteral("The stores at '%1' cannot be reached: this build reaches "
+                                                       "PostgreSQL servers (postgresql://) only.")
+                                            .arg(pg::shownUrl(url)));
+    pg::requireServerUrl(url);
+    OpenServers &all = openServers();
+    QMutexLocker lock(&all.mutex);
+    if (auto s = all.stores.value(location.address()).lock())
+        return s;
+    auto made = std::shared_ptr<Stores>(new PgStores(location));
+    all.stores.insert(location.address(), made);
+    return made;
+}
+
+void initServerStore(const QString &url, const QString &panelRole, const QString &operatorRole)
+{
+    QStringList sql = pg::schemaSql();
+    if (!panelRole.isEmpty() || !operatorRole.isEmpty())
+        sql += pg::rolesSql(panelRole, operatorRole);
+    auto c = pg::Connection::open(url);
+    c->exec(QStringLiteral("BEGIN"));
+    for (const QString &s : sql)
+        c->exec(s);
+    c->exec(QStringLiteral("COMMIT"));
+}
+
+ImportCount importDirectory(const QString &directory, const QString &url)
+{
+    const QString settingsPath = storeFilePath(directory, QLatin1String(kSettingsFileName));
+    const QString logPath = storeFilePath(directory, QLatin1String(kLogFileName));
+    const bool hasSettings = storeFileExists(directory, QLatin1String(kSettingsFileName));
+    const bool hasLog = storeFileExists(directory, QLatin1String(kLogFileName));
+    if (!hasSettings && !hasLog)
+        throw Error(Error::Kind::NotFound, QStringLiteral("No SETTINGS.MDB or LOG.MDB in '%1'").arg(directory));
+    auto server = pg::Connection::open(url);
+    ImportCount n;
+    server->exec(QStringLiteral("BEGIN"));
+    if (hasSettings) {
+        auto file = quellix::store::Connection::openPrivate(settingsPath, QLatin1String(kStorePassword));
+        n.settings = copyTable(*file, *server, settingsTable(), QStringLiteral("rowid"));
+    }
+    if (hasLog) {
+        auto file = quellix::store::Connection::openPrivate(logPath, QLatin1String(kStorePassword));
+        n.log = copyTable(*file, *server, logTable(), QStringLiteral("\"Num\""));
+        n.data = copyTable(*file, *server, dataTable(), QStringLiteral("\"Num\""));
+    }
+    server->exec(QStringLiteral("COMMIT"));
+    return n;
+}
+
+} // namespace quellix::store

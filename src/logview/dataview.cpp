@@ -131,6 +131,17 @@ QList<QPointF> stepPoints(const QVector<double> &values, double dx = 0, double d
     return points;
 }
 
+// The zero line under an area.
+QLineSeries *baseline(qsizetype rows, double dx = 0, double dy = 0)
+{
+    auto *line = new QLineSeries;
+    QList<QPointF> points;
+    for (qsizetype i = 0; i < rows; ++i)
+        points.append(QPointF(double(i) + dx, dy));
+    line->append(points);
+    return line;
+}
+
 QBrush shadedBrush(const QColor &c, Qt::Orientation across)
 {
     QLinearGradient g(0, 0, across == Qt::Horizontal ? 1 : 0, across == Qt::Vertical ? 1 : 0);
@@ -214,12 +225,19 @@ void populateChart(QChart *chart, int style, const std::array<bool, 3> &selected
         high = std::max(high, 0.0);
     }
     const double span = high - low > 0 ? high - low : std::max(1.0, std::fabs(high));
-    const double dx = std::max(0.2, plan.rowCount * 0.006); // the depth of a 3D style
-    const double dy = -span * 0.035;
+    // The depth of a 3D style: its shadows lie up and to the right, behind.
+    const double dx = look.depth ? std::max(0.2, plan.rowCount * 0.006) : 0;
+    const double dy = look.depth ? span * 0.035 : 0;
+    double bottom = low - span * 0.06;
+    double top = high + dy + span * 0.06;
+    if (low >= 0 && bottom < 0) // no room below a zero that no value goes under
+        bottom = 0;
+    if (high <= 0 && top > 0)
+        top = 0;
 
     auto *xAxis = rowAxis(plan);
     auto *yAxis = new QValueAxis;
-    yAxis->setRange(low - span * 0.06, high + span * 0.08);
+    yAxis->setRange(bottom, top);
     yAxis->applyNiceNumbers();
     chart->addAxis(xAxis, Qt::AlignBottom);
     chart->addAxis(yAxis, Qt::AlignLeft);
@@ -241,7 +259,7 @@ void populateChart(QChart *chart, int style, const std::array<bool, 3> &selected
         line->setProperty(kDepth, true);
         QAbstractSeries *shadow = line;
         if (area) {
-            auto *a = new QAreaSeries(line);
+            auto *a = new QAreaSeries(line, baseline(s.values.size(), dx, dy));
             a->setBrush(shade);
             a->setPen(Qt::NoPen);
             a->setProperty(kDepth, true);
@@ -281,6 +299,10 @@ void populateChart(QChart *chart, int style, const std::array<bool, 3> &selected
         const bool bar = look.shape == Shape::Bar || (look.shape == Shape::Combination && i == 0);
         (bar ? asBars : asLines) << i;
     }
+    // Areas further back first, so that each stays visible in front of the
+    // next (their legend then reads from the back).
+    if (look.shape == Shape::Area && look.depth)
+        std::reverse(asLines.begin(), asLines.end());
     if (look.depth) {
         for (const int i : asLines)
             addShadow(plan.series[i], look.shape == Shape::Area, look.shape == Shape::Step);
@@ -301,10 +323,10 @@ void populateChart(QChart *chart, int style, const std::array<bool, 3> &selected
         if (s.source >= kLimitSourceFirst) {
             line->setPen(QPen(c, 2, Qt::DashLine));
         } else if (look.shape == Shape::Area) {
-            auto *area = new QAreaSeries(line);
+            auto *area = new QAreaSeries(line, baseline(s.values.size()));
             area->setName(s.label);
             QColor fill = c;
-            fill.setAlpha(look.depth ? 255 : 90);
+            fill.setAlpha(look.depth ? 200 : 90); // the series behind show through
             area->setBrush(look.depth ? shadedBrush(fill, Qt::Vertical) : QBrush(fill));
             area->setPen(QPen(c.darker(look.depth ? 160 : 110), 2));
             drawn = area;

@@ -2,11 +2,13 @@
 // prints to PDF (no printer is configured here) read back with pdftotext.
 
 #include "configcontext.h"
+#include "dataview.h"
 #include "logprint.h"
 #include "printrules.h"
 #include "stores.h"
 #include "testsupport.h"
 
+#include <QCheckBox>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -208,26 +210,56 @@ private Q_SLOTS:
         QCOMPARE(QDir(dir->path()).entryList({"*.pdf"}), QStringList());
     }
 
-    // The chart page in 2D Line: the title, the three series and the four
-    // limit lines, over the window the viewer left.
-    void chartPage2DLine()
+    // The chart page: the viewer's style, selectors and window. 2D Line
+    // draws the three series and the four limit lines whatever the
+    // selectors; another style only the checked series.
+    void chartPage_data()
     {
+        QTest::addColumn<int>("style");
+        QTest::addColumn<QString>("unchecked"); // selectors the operator cleared
+        QTest::addColumn<QStringList>("shown");
+        QTest::addColumn<QStringList>("absent");
+        QTest::newRow("2D Line") << 3 << "Input Value"
+                                 << QStringList{"Input", "Display", "Output", "Upper", "Warning", "Caution", "Lower"}
+                                 << QStringList{};
+        QTest::newRow("2D Bar, display only") << 1 << "Input Value,Output Value" << QStringList{"Display"}
+                                              << QStringList{"Input", "Output", "Upper", "Lower"};
+    }
+    void chartPage()
+    {
+        QFETCH(int, style);
+        QFETCH(QString, unchecked);
+        QFETCH(QStringList, shown);
+        QFETCH(QStringList, absent);
         viewStore(dir->path(), "Meter1", {});
-        config::ViewerContext &ctx = config::viewerContext();
-        ctx.graphType = 3;
-        ctx.limits = {100, 90, 75, 0};
-        for (int i = 1; i <= 12; ++i)
+        config::viewerContext().limits = {100, 90, 75, 0};
+        for (int i = 1; i <= 30; ++i)
             eventLog().append(store::SampleRecord{"Meter1", double(i), 2.0 * i, 3.0 * i});
+        eventLog().append(store::SampleRecord{"Other", 1, 2, 3});
         eventLog().flush();
-        config::chartWindow() = {};
-        const QString message = printViewerContents(true, nullptr);
+        // The operator scrolled to points 21 to 25.
+        config::chartWindow() = {30, 21, 25, 5, 3};
+        DataView view;
+        view.setStyle(style);
+        for (QCheckBox *box : view.findChildren<QCheckBox *>("chk_SELECTOR"))
+            box->setChecked(!unchecked.split(',').contains(box->text()));
+        const QString message = printViewerContents(true, &view);
         QVERIFY2(message.startsWith("Printed 1 page to "), qPrintable(message));
         const QStringList pages = printedPages(message);
         QCOMPARE(pages.size(), 1);
-        for (const char *text : {"Recorded Data For Meter1", "Printed @ ", "Input", "Display", "Output", "Upper",
-                                 "Warning", "Caution", "Lower"})
-            QVERIFY2(pages[0].contains(QLatin1String(text)), text);
-        QCOMPARE(config::chartWindow().pointCount, 12);
+        QVERIFY(pages[0].contains("Recorded Data For Meter1"));
+        for (const QString &text : shown)
+            QVERIFY2(pages[0].contains(text), qPrintable(text));
+        for (const QString &text : absent)
+            QVERIFY2(!pages[0].contains(text), qPrintable(text));
+        // The row labels of the window, and no others.
+        QStringList labels;
+        for (const QString &line : pages[0].split('\n'))
+            if (line.contains(QRegularExpression("^\\s+21\\s")))
+                labels = line.split(' ', Qt::SkipEmptyParts);
+        QCOMPARE(labels, QStringList({"21", "22", "23", "24", "25"}));
+        QCOMPARE(config::chartWindow().pointCount, 30);
+        QCOMPARE(config::chartWindow().windowStart, 21);
     }
 };
 

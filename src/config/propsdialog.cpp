@@ -476,6 +476,7 @@ QWidget *PropsDialog::buildLogsPage()
     grid->addWidget(m_logDisplayed, 2, 1);
     grid->addWidget(m_logInterval, 2, 2);
     grid->setRowStretch(5, 1);
+    grid->setColumnStretch(3, 1);
     return page;
 }
 
@@ -558,12 +559,13 @@ QWidget *PropsDialog::buildCommPage()
 
     auto port = [&](const QString &caption, const char *key, const char *column, int row) {
         auto *box = new QGroupBox(caption, page);
-        auto *h = new QHBoxLayout(box);
-        h->addWidget(lineEdit(box, QStringLiteral("t_%1COMM").arg(QLatin1String(key)), QLatin1String(column)));
+        auto *g = new QGridLayout(box);
+        g->addWidget(lineEdit(box, QStringLiteral("t_%1COMM").arg(QLatin1String(key)), QLatin1String(column)), 0, 0,
+                     1, 4);
         for (int n = 1; n <= 4; ++n) {
             auto *r = new QRadioButton(QStringLiteral("COMM%1").arg(n), box);
             r->setObjectName(QStringLiteral("option_%1COMM%2").arg(QLatin1String(key)).arg(n));
-            h->addWidget(r);
+            g->addWidget(r, 1, n - 1);
         }
         grid->addWidget(box, row, 1);
     };
@@ -571,19 +573,22 @@ QWidget *PropsDialog::buildCommPage()
     port(QStringLiteral("Inbound Communications Port"), "INBOUND", "Inbound COMM Port", 1);
 
     auto *settings = new QGroupBox(QStringLiteral("Communications Settings"), page);
-    auto *sg = new QHBoxLayout(settings);
+    auto *sg = new QGridLayout(settings);
+    int column = 0;
+    for (const char *caption : {"Stop Bits", "Data Bits", "Parity", "Baud Rate"})
+        sg->addWidget(new QLabel(QLatin1String(caption), settings), 0, column++);
     sg->addWidget(comboBox(settings, QStringLiteral("combo_STOPBITS"), {QStringLiteral("1"), QStringLiteral("2")},
-                           QStringLiteral("Stop Bits")));
+                           QStringLiteral("Stop Bits")), 1, 0);
     sg->addWidget(comboBox(settings, QStringLiteral("combo_DATABITS"), {QStringLiteral("7"), QStringLiteral("8")},
-                           QStringLiteral("Data Bits")));
+                           QStringLiteral("Data Bits")), 1, 1);
     sg->addWidget(comboBox(settings, QStringLiteral("combo_PARITY"),
                            {QStringLiteral("No"), QStringLiteral("Odd"), QStringLiteral("Even")},
-                           QStringLiteral("Parity")));
+                           QStringLiteral("Parity")), 1, 2);
     sg->addWidget(comboBox(settings, QStringLiteral("combo_BAUDRATE"),
                            {QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),
                             QStringLiteral("9600"), QStringLiteral("14400"), QStringLiteral("19200"),
                             QStringLiteral("28800"), QStringLiteral("33600")},
-                           QStringLiteral("Baud Rate")));
+                           QStringLiteral("Baud Rate")), 1, 3);
     grid->addWidget(settings, 2, 0, 1, 2);
     return page;
 }

@@ -209,6 +209,17 @@ void populateChart(QChart *chart, int style, const std::array<bool, 3> &selected
                                      config::sampleBuffer());
     if (plan.series.isEmpty())
         return;
+    if (plan.rowCount == 0) {
+        // Named series without rows and without axes: an axis over no
+        // values has no range.
+        for (int i = 0; i < plan.series.size(); ++i) {
+            auto *empty = new QLineSeries;
+            empty->setName(plan.series[i].label);
+            empty->setProperty(kPlanIndex, i);
+            chart->addSeries(empty);
+        }
+        return;
+    }
     const Look look = lookOf(style);
 
     // The value range, with the zero line for shapes that stand on it.
@@ -349,7 +360,8 @@ public:
     explicit UpDown(QWidget *parent) : QSpinBox(parent)
     {
         lineEdit()->hide();
-        setFixedWidth(22);
+        setFrame(false);
+        setFixedWidth(18);
         setFocusPolicy(Qt::NoFocus);
     }
 };
@@ -575,7 +587,7 @@ DataView::DataView(QWidget *parent) : QWidget(parent), d(std::make_unique<Privat
     top->addWidget(d->view, 1);
     top->addWidget(detailsBox);
     auto *layout = new QVBoxLayout(this);
-    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setContentsMargins(6, 6, 6, 6);
     layout->addLayout(top, 1);
     layout->addLayout(selectorRow);
     layout->addWidget(d->scroll);

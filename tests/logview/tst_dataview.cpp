@@ -243,6 +243,8 @@ private slots:
         QCOMPARE(child<QLineEdit>("t_VALUE")->text(), QStringLiteral(" 1200"));
         for (const char *name : {"t_DATELABEL", "t_TIMELABEL", "t_VALUELABEL"})
             QVERIFY2(child<QLabel>(name)->isVisible(), name);
+        if (const QString out = qEnvironmentVariable("QUELLIX_CHART_PNG_DIR"); !out.isEmpty())
+            m_view->grab().save(out + QStringLiteral("/details.png"));
 
         points()->setFocus(); // the chart loses the focus
         QVERIFY(child<QLabel>("t_DATAPOINTMESSAGE")->isVisible());
@@ -271,6 +273,8 @@ private slots:
                 QVERIFY2(image != other, s.caption);
             seen << image;
         }
+        if (!out.isEmpty())
+            m_view->grab().save(out + QStringLiteral("/dataview.png"));
         m_view->setStyle(12); // not a style: nothing changes
         QCOMPARE(m_view->style(), chartStyles().back().code);
     }

@@ -64,6 +64,8 @@ start)
   unset password
   if [ "$(id -u)" = 0 ]; then
     chown postgres "$dir" "$dir/initdb-password"
+    runuser -u postgres -- test -w "$dir" ||
+      { echo "pg-test-server: the postgres user cannot reach $dir (a parent folder is closed to it)" >&2; exit 1; }
   fi
   as_server "$bindir/initdb" -D "$dir/data" -U "$user" --pwfile="$dir/initdb-password" \
     --auth-local=scram-sha-256 --auth-host=scram-sha-256 -E UTF8 --locale=C.UTF-8 >"$dir/initdb.log" 2>&1 ||

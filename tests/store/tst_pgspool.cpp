@@ -1,0 +1,167 @@
+// A server that goes away in the middle of a stream of records and comes
+// back: the records wait in the station's spool and reach the server once
+// each, in order; settings changes and deletes are refused meanwhile; no
+// password shows in any message. Runs on a server of its own, which it
+// stops and starts.
+
+#include "pgtestserver.h"
+
+#include "pglog.h"
+#include "spool.h"
+#include "store.h"
+#include "stores.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QHash>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+
+using namespace quellix;
+using namespace quellix::store;
+
+namespace {
+
+QStringList &messages()
+{
+    static QStringList m;
+    return m;
+}
+
+void keepMessage(QtMsgType, const QMessageLogContext &, const QString &text)
+{
+    messages() << text;
+}
+
+LogRecord record(int i)
+{
+    LogRecord r;
+    r.control = QStringList{QStringLiteral("A"), QStringLiteral("B"), QStringLiteral("Zähler 'C'")}[i % 3];
+    r.type = QStringLiteral("LIMIT");
+    r.event = QString::number(i);
+    r.inputValue = i;
+    r.inputFunction = r.outputFunction = QStringLiteral("*1 + 0");
+    return r;
+}
+
+QString errorOf(const std::function<void()> &fn)
+{
+    try {
+        fn();
+    } catch (const Error &e) {
+        return e.message();
+    }
+    return QStringLiteral("no error");
+}
+
+class SpoolTests : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_work;
+    QString m_serverDir;
+    QString m_base;
+
+    int server(const char *command)
+    {
+        return QProcess::execute(QStringLiteral("bash"), {QStringLiteral(QUELLIX_PG_SCRIPT), QLatin1String(command), m_serverDir});
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        PGTEST_REQUIRE_SERVER();
+        // The server runs as another user when the tests run as root.
+        QFile::setPermissions(m_work.path(), QFile::permissions(m_work.path()) | QFile::ExeOther | QFile::ExeGroup);
+        m_serverDir = m_work.filePath(QStringLiteral("pg"));
+        QCOMPARE(server("start"), 0);
+        QString host = m_serverDir;
+        host.replace(QLatin1Char('/'), QLatin1String("%2F"));
+        m_base = QStringLiteral("postgresql://%1:5432/quellix").arg(host);
+        // This server's own password file.
+        qputenv("PGPASSFILE", QFile::encodeName(m_serverDir + QStringLiteral("/pgpass")));
+        setSpoolDirectory(m_work.filePath(QStringLiteral("spool")));
+    }
+    void cleanupTestCase()
+    {
+        if (!m_serverDir.isEmpty())
+            server("stop");
+    }
+
+    void serverStoppedMidStreamAndBack()
+    {
+        const QString url = pgtest::freshStore(m_base);
+        auto stores = openStores(StoreLocation::server(url));
+        EventLog &log = stores->log();
+        SettingsRow row;
+        row.set(QStringLiteral("Control Name"), QStringLiteral("A"));
+        stores->settings().add(row);
+        messages().clear();
+        const QtMessageHandler previous = qInstallMessageHandler(keepMessage);
+
+        // The server stops while records stream in: they go on until 100
+        // more were appended after it had stopped.
+        int n = 0;
+        QProcess stop;
+        bool stopped = false;
+        for (int afterStop = 0; afterStop < 100; ++n) {
+            log.append(record(n));
+            if (n == 300)
+                stop.start(QStringLiteral("bash"), {QStringLiteral(QUELLIX_PG_SCRIPT), QStringLiteral("pause"), m_serverDir});
+            if (n > 300 && (stopped || (stopped = stop.waitForFinished(0))))
+                ++afterStop;
+            QVERIFY2(n < 100000, "the server did not stop");
+            QThread::msleep(1);
+        }
+        QCOMPARE(stop.exitCode(), 0);
+        QVERIFY(n > 400);
+        log.flush(); // kept in the spool: nothing failed
+        QVERIFY(storeServerAway());
+        QVERIFY(Spool(spoolPathFor(url)).count() > 0);
+
+        // Away: a settings change and a delete are refused, saying why.
+        const QString settingsError = errorOf([&] { stores->settings().writeField("A", "Units", "bar"); });
+        QVERIFY2(settingsError.contains(QLatin1String("cannot be reached"))
+                     && settingsError.contains(QLatin1String("not saved")),
+                 qPrintable(settingsError));
+        QVERIFY(errorOf([&] { log.removeLog({}); }) != QLatin1String("no error"));
+
+        QCOMPARE(server("resume"), 0);
+        QTRY_COMPARE_WITH_TIMEOUT(Spool(spoolPathFor(url)).count(), qint64(0), 30000);
+        QCOMPARE(log.count({}), qint64(n));
+        QVERIFY(!storeServerAway());
+
+        // Every record once, in order per control.
+        QHash<QString, int> last;
+        qint64 after = 0;
+        int seen = 0;
+        for (QVector<LogRow> page; !(page = log.page({}, after, 500)).isEmpty(); after = page.last().num) {
+            for (const LogRow &r : page) {
+                const int i = r.record.event.toInt();
+                QCOMPARE(r.record.control, record(i).control);
+                QVERIFY2(i > last.value(r.record.control, -1), qPrintable(r.record.event));
+                last[r.record.control] = i;
+                ++seen;
+            }
+        }
+        QCOMPARE(seen, n);
+        stores->settings().writeField("A", "Units", "bar"); // taken again
+
+        qInstallMessageHandler(previous);
+        QFile pass(m_serverDir + QStringLiteral("/pgpass"));
+        QVERIFY(pass.open(QIODevice::ReadOnly));
+        const QString password = QString::fromUtf8(pass.readAll()).trimmed().section(QLatin1Char(':'), -1);
+        QVERIFY(password.size() > 10);
+        QVERIFY(!messages().isEmpty()); // the writer said the server was away
+        for (const QString &m : messages() << settingsError)
+            QVERIFY2(!m.contains(password), qPrintable(m));
+    }
+};
+
+} // namespace
+
+QTEST_GUILESS_MAIN(SpoolTests)
+
+#include "tst_pgspool.moc"

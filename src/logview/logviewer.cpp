@@ -22,6 +22,7 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <exception>
 
 Q_LOGGING_CATEGORY(lcLogView, "quellix.logview")
@@ -77,6 +78,7 @@ LogViewer::LogViewer(QWidget *parent)
     m_interval->setObjectName(QStringLiteral("t_INTERVAL"));
     m_interval->setReadOnly(true);
     m_interval->setFocusPolicy(Qt::NoFocus);
+    m_interval->setMaximumWidth(m_interval->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 40);
     layout->addWidget(m_interval);
 
     m_model = new LogModel(this);
@@ -88,6 +90,12 @@ LogViewer::LogViewer(QWidget *parent)
     m_grid->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_grid->setWordWrap(false);
+    // The widths were chosen for a small grid font: at the dialog's font
+    // most headers would be cut.
+    QFont small = m_grid->font();
+    small.setPointSizeF(std::max(7.0, small.pointSizeF() - 1.5));
+    m_grid->setFont(small);
+    m_grid->horizontalHeader()->setFont(small);
     m_grid->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
     m_grid->verticalHeader()->setDefaultSectionSize(m_grid->fontMetrics().height() + 6);
     m_grid->verticalHeader()->hide();

@@ -415,6 +415,26 @@ private Q_SLOTS:
         QCOMPARE(testsupport::settingsRow(dir.path(), "Boiler \"A\"").value("Graph Type").toInt(), 2);
         QCOMPARE(events.names().last(), QString("Click"));
     }
+
+    void controlDeletedWhileOpen()
+    {
+        testsupport::StoreDir dir;
+        auto control = testsupport::registeredControl("Meter9");
+        bool printed = false;
+        QTimer::singleShot(0, qApp, [&] {
+            auto *v = qobject_cast<LogViewer *>(QApplication::activeModalWidget());
+            if (!v)
+                return;
+            // No printer here: the pages go to a PDF in the store directory.
+            press(*v, "m_PRINT");
+            printed = v->statusText().contains(dir.path());
+            control.reset();
+            v->reject();
+        });
+        QTest::mouseClick(control->findChild<QPushButton *>("c_LOGS"), Qt::LeftButton);
+        QVERIFY(!control);
+        QVERIFY(printed);
+    }
 };
 
 QTEST_MAIN(TestLogViewer)

@@ -309,6 +309,12 @@ QString printViewerContents(bool dataView, const DataView *chart)
 {
     const config::ViewerContext &ctx = config::viewerContext();
     const QString nothing = QStringLiteral("Nothing to print: the list is empty.");
+    QString pdfPath;
+    // A PDF cut short by a failure is not left behind as if it were the print.
+    const auto dropPdf = [&] {
+        if (!pdfPath.isEmpty())
+            QFile::remove(pdfPath);
+    };
     try {
         if (!dataView && ctx.currentListNone)
             return nothing;
@@ -326,7 +332,7 @@ QString printViewerContents(bool dataView, const DataView *chart)
         } else {
             printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
             printer->setOutputFormat(QPrinter::PdfFormat);
-            where = freePdfPath(pdfDirectory());
+            pdfPath = where = freePdfPath(pdfDirectory());
             printer->setOutputFileName(where);
         }
         printer->setDocName(QStringLiteral("Log Print"));
@@ -345,9 +351,11 @@ QString printViewerContents(bool dataView, const DataView *chart)
         return QStringLiteral("Printed %1 %2 to %3").arg(pages).arg(pages == 1 ? QStringLiteral("page") : QStringLiteral("pages"), where);
     } catch (const std::exception &e) {
         qCWarning(lcPrint, "printing: %s", e.what());
+        dropPdf();
         return QStringLiteral("Printing failed: ") + QString::fromUtf8(e.what());
     } catch (...) {
         qCWarning(lcPrint, "printing: unknown error");
+        dropPdf();
         return QStringLiteral("Printing failed.");
     }
 }

@@ -195,6 +195,19 @@ private Q_SLOTS:
         QCOMPARE(QDir(dir->path()).entryList({"*.pdf"}), QStringList());
     }
 
+    // A log that cannot be read is a failure the status line tells, with no PDF.
+    void unreadableLogReportsFailure()
+    {
+        QFile garbage(dir->file("LOG.MDB"));
+        QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(4096, 'x')) == 4096);
+        garbage.close();
+        config::viewerContext() = {};
+        config::viewerContext().storeLocation = store::StoreLocation::directory(dir->path());
+        const QString message = printViewerContents(false, nullptr);
+        QVERIFY2(message.startsWith("Printing failed: "), qPrintable(message));
+        QCOMPARE(QDir(dir->path()).entryList({"*.pdf"}), QStringList());
+    }
+
     // The chart page: the viewer's style, selectors and scrolled window.
     // 2D Line draws the three series and the four limit lines whatever the
     // selectors; another style only the checked series.

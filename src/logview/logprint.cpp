@@ -58,7 +58,12 @@ void beginOn(QPainter &painter, QPrinter &printer)
     }
 }
 
-QRect pageRect(QPrinter &printer) { return printer.pageLayout().paintRectPixels(printer.resolution()); }
+// The printable area in the painter's coordinates, whose origin is the
+// area's top left corner (inside the margins).
+QRect pageRect(QPrinter &printer)
+{
+    return QRect(QPoint(0, 0), printer.pageLayout().paintRectPixels(printer.resolution()).size());
+}
 
 } // namespace
 

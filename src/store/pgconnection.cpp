@@ -262,7 +262,7 @@ QStringList rolesSql(const QString &panel, const QString &operatorRole)
     return {
         makeRole(panel),
         makeRole(operatorRole),
-        QStringLiteral("DO $$ BEGIN EXECUTE format('GRANT USAGE ON SCHEMA %%I TO %1, %2', current_schema()); END $$")
+        QStringLiteral("DO $$ BEGIN EXECUTE format('GRANT USAGE ON SCHEMA %I TO %1, %2', current_schema()); END $$")
             .arg(panel, operatorRole),
         QStringLiteral("GRANT SELECT, INSERT, UPDATE ON \"Settings\" TO %1").arg(panel),
         QStringLiteral("GRANT SELECT, INSERT ON \"LOG\", \"DATA\" TO %1").arg(panel),

@@ -44,6 +44,11 @@ QString browserStartDirectory()
     return QDir(home).exists() ? home : QDir::rootPath();
 }
 
+QString browserDriveDirectory(const QString &driveRoot, const QString &start)
+{
+    return QStorageInfo(start).rootPath() == driveRoot ? start : driveRoot;
+}
+
 QStringList browserDriveRoots()
 {
     QStringList roots{QDir::rootPath()};
@@ -210,12 +215,9 @@ void ProgramBrowser::driveChosen(int index)
     const QString root = m_drives->itemData(index).toString();
     if (root.isEmpty())
         return;
-    // The drive's current directory: the start directory on its own drive,
-    // the root on any other.
-    const bool onStartDrive = QStorageInfo(m_start).rootPath() == root;
     m_model->setRootPath(root);
     m_tree->setRootIndex(m_model->index(root));
-    showDirectory(onStartDrive ? m_start : root);
+    showDirectory(browserDriveDirectory(root, m_start));
 }
 
 void ProgramBrowser::showDirectory(const QString &path)

@@ -21,6 +21,9 @@ QString joinProgramPath(const QString &directory, const QString &name);
 /// Where the browser opens: the process's current directory, or the home
 /// directory (else the root) when that no longer exists.
 QString browserStartDirectory();
+/// The directory a drive opens on: `start` on the drive that holds it, the
+/// drive's root on any other.
+QString browserDriveDirectory(const QString &driveRoot, const QString &start);
 /// The drives: the file-system root, then every other mounted volume.
 QStringList browserDriveRoots();
 

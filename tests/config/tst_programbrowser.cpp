@@ -119,6 +119,13 @@ private Q_SLOTS:
         QCOMPARE(joinProgramPath(directory, name), path);
     }
 
+    void driveDirectory()
+    {
+        const QString root = QStorageInfo(dir.path()).rootPath();
+        QCOMPARE(browserDriveDirectory(root, dir.path()), dir.path());
+        QCOMPARE(browserDriveDirectory("/no/such/drive/", dir.path()), QStringLiteral("/no/such/drive/"));
+    }
+
     // Opens on the process's directory and drive with every file listed,
     // hidden ones too, and no name.
     void opensOnCurrentDirectory()

@@ -11,7 +11,9 @@ namespace quellix::config {
 
 /// Shows the browser modally over `parent` and returns when it closes. OK
 /// with a file name sets chosenProgramPath() (configcontext.h) to the
-/// directory + "/" + the name as typed; Cancel empties it. The caller copies
+/// directory + "/" + the name as typed (joinProgramPath()); OK without a
+/// name leaves the window open. Cancel, Escape and the close box empty the
+/// chosen path, so an earlier pick is never taken again. The caller copies
 /// a non-empty chosenProgramPath() into its field.
 void runProgramBrowser(QWidget *parent);
 

@@ -119,8 +119,15 @@ private Q_SLOTS:
         QCOMPARE(joinProgramPath(directory, name), path);
     }
 
-    void driveDirectory()
+    // A process whose directory was deleted opens on the home directory;
+    // a drive opens on the start directory when it holds it, else its root.
+    void startAndDriveDirectory()
     {
+        QTemporaryDir gone;
+        QVERIFY(QDir::setCurrent(gone.path()) && gone.remove());
+        QCOMPARE(browserStartDirectory(), QDir::homePath());
+        QVERIFY(QDir::setCurrent(dir.path()));
+        QCOMPARE(browserStartDirectory(), dir.path());
         const QString root = QStorageInfo(dir.path()).rootPath();
         QCOMPARE(browserDriveDirectory(root, dir.path()), dir.path());
         QCOMPARE(browserDriveDirectory("/no/such/drive/", dir.path()), QStringLiteral("/no/such/drive/"));

@@ -108,8 +108,9 @@ class TestPropsDialog : public QObject
         dir = std::make_unique<testsupport::StoreDir>();
         meter = testsupport::registeredControl("Pump", fields);
     }
-    std::unique_ptr<PropsDialog> dialog()
+    std::unique_ptr<PropsDialog> open(const QVariantMap &fields = {})
     {
+        makeMeter(fields);
         auto d = std::make_unique<PropsDialog>(openStores(StoreLocation::directory(QDir::currentPath())),
                                                QStringLiteral("Pump"));
         if (!d->findRow())
@@ -166,8 +167,7 @@ private Q_SLOTS:
     void cancelAndCloseBox()
     {
         QFETCH(bool, cancel);
-        makeMeter();
-        auto d = dialog();
+        auto d = open();
         QVERIFY(d);
         const QVariantMap before = row();
         child<QRadioButton>(d.get(), "option_COMMBLUE")->click();
@@ -212,8 +212,7 @@ private Q_SLOTS:
     {
         QFETCH(QVariantMap, stored);
         QFETCH(QVariantMap, saved);
-        makeMeter(stored);
-        auto d = dialog();
+        auto d = open(stored);
         QVERIFY(d);
         child<QPushButton>(d.get(), "c_OK")->click();
         const QVariantMap r = row();
@@ -245,8 +244,7 @@ private Q_SLOTS:
         QFETCH(QString, typed);
         QFETCH(QString, column);
         QFETCH(QString, stored);
-        makeMeter();
-        auto d = dialog();
+        auto d = open();
         QVERIFY(d);
         retype(child<QLineEdit>(d.get(), qPrintable(field)), typed);
         child<QPushButton>(d.get(), "c_OK")->click();
@@ -256,8 +254,7 @@ private Q_SLOTS:
 
     void liveRules()
     {
-        makeMeter();
-        auto d = dialog();
+        auto d = open();
         QVERIFY(d);
         retype(child<QLineEdit>(d.get(), "t_DISPLAYMULT"), "2");
         QCOMPARE(child<QLineEdit>(d.get(), "t_DISPLAYEDFUNCTION")->text(),
@@ -271,11 +268,10 @@ private Q_SLOTS:
     }
 
     // One tick of timer_LIMIT: one message, one correction in Str form, and
-    // the timer started again for the next rule.
-    void limitTickCorrects()
+    // the timer started again for the next rule. One of timer_SCANRATE.
+    void timerTicks()
     {
-        makeMeter({{"Warning Limit Value", 100}, {"Caution Limit Value", 50}});
-        auto d = dialog();
+        auto d = open({{"Warning Limit Value", 100}, {"Caution Limit Value", 50}});
         QVERIFY(d);
         QTimer *timer = child<QTimer>(d.get(), "timer_LIMIT");
         QVERIFY(timer->isActive() && timer->isSingleShot());
@@ -290,13 +286,18 @@ private Q_SLOTS:
         d->limitTimerFired();
         QCOMPARE(messages.titles.size(), 1);
         QVERIFY(!timer->isActive());
+
+        QLineEdit *rate = child<QLineEdit>(d.get(), "t_SCANRATE");
+        retype(rate, "50");
+        QVERIFY(child<QTimer>(d.get(), "timer_SCANRATE")->isActive());
+        d->scanRateTimerFired();
+        QCOMPARE(rate->text(), QStringLiteral("100"));
     }
 
     // The documented chain on real timers: one correction per second.
     void limitChainOnRealTimers()
     {
-        makeMeter();
-        auto d = dialog();
+        auto d = open();
         QVERIFY(d);
         MessageAnswerer messages;
         const char *names[4] = {"t_UPPERLIMITVALUE", "t_WARNINGLIMITVALUE", "t_CAUTIONLIMITVALUE", "t_LOWERLIMITVALUE"};
@@ -317,18 +318,6 @@ private Q_SLOTS:
         QCOMPARE(finalTexts, (QStringList{" 43", " 42", " 41", "40"}));
     }
 
-    void scanRateTick()
-    {
-        makeMeter();
-        auto d = dialog();
-        QVERIFY(d);
-        QLineEdit *rate = child<QLineEdit>(d.get(), "t_SCANRATE");
-        retype(rate, "50");
-        QVERIFY(child<QTimer>(d.get(), "timer_SCANRATE")->isActive());
-        d->scanRateTimerFired();
-        QCOMPARE(rate->text(), QStringLiteral("100"));
-    }
-
     // A value the column cannot hold: nothing is saved, the operator is told
     // which field, and every edit stays for another try.
     void refusedFieldKeepsDialogOpen_data()
@@ -344,8 +333,7 @@ private Q_SLOTS:
         QFETCH(QString, field);
         QFETCH(QString, typed);
         QFETCH(QString, column);
-        makeMeter();
-        auto d = dialog();
+        auto d = open();
         QVERIFY(d);
         const QVariantMap before = row();
         retype(child<QLineEdit>(d.get(), "t_UNITS"), "bar");
@@ -368,8 +356,7 @@ private Q_SLOTS:
 
     void rowDeletedWhileOpen()
     {
-        makeMeter();
-        auto d = dialog();
+        auto d = open();
         QVERIFY(d);
         QCOMPARE(testsupport::execSql(dir->file("SETTINGS.MDB"), "DELETE FROM Settings"), 0);
         retype(child<QLineEdit>(d.get(), "t_UNITS"), "bar");
@@ -399,8 +386,7 @@ private Q_SLOTS:
     // and Caution frames trade places with the direction.
     void tabsAndFrames()
     {
-        makeMeter();
-        auto d = dialog();
+        auto d = open();
         QVERIFY(d);
         PropsTabs *tabs = d->tabs();
         QStringList captions;
@@ -434,8 +420,7 @@ private Q_SLOTS:
     // tab there (of the last two, which are never shown, their pages).
     void everyTabFits()
     {
-        makeMeter();
-        auto d = dialog();
+        auto d = open();
         QVERIFY(d);
         const QString grabDir = qEnvironmentVariable("PROPS_GRAB_DIR");
         for (int i = 0; i < d->tabs()->count(); ++i) {
@@ -473,8 +458,7 @@ private Q_SLOTS:
     void browseButtons()
     {
         QFETCH(bool, accept);
-        makeMeter({{"Caution Event Path", "/opt/old"}});
-        auto d = dialog();
+        auto d = open({{"Caution Event Path", "/opt/old"}});
         QVERIFY(d);
         whenModal(scope.get(), "f_BROWSE", [accept] {
             QWidget *b = QApplication::activeModalWidget();

@@ -1,6 +1,7 @@
 // The properties dialog's rules without a window: number reading, the limit
 // check and its corrections, the scan-rate clamp, colour options, function
-// labels, frame places and what a field's text writes into its column.
+// labels and what a field's text writes into its column. (The correction
+// chain and the frame places are checked on the dialog itself.)
 
 #include "propsrules.h"
 
@@ -93,22 +94,6 @@ private Q_SLOTS:
         QVERIFY(parts[2].startsWith(QStringLiteral("Please enter a new ")));
     }
 
-    // The chain of the documented example, one correction per step.
-    void ascendingCorrectionChain()
-    {
-        Limits l{10, 20, 30, 40};
-        QStringList steps;
-        while (const auto fault = checkLimits(l, true)) {
-            double *target = fault->corrected == Level::Upper ? &l.upper
-                             : fault->corrected == Level::Warning ? &l.warning
-                                                                  : &l.caution;
-            *target = quellix::config::props::readNumber(correctionText(fault->correction));
-            steps << QString::number(*target);
-            QVERIFY(steps.size() < 10);
-        }
-        QCOMPARE(steps, (QStringList{"21", "31", "32", "41", "42", "43"}));
-    }
-
     void scanRateClamp_data()
     {
         QTest::addColumn<QString>("text");
@@ -167,21 +152,6 @@ private Q_SLOTS:
         QVERIFY(selectsAscending("Ascending"));
         QVERIFY(!selectsAscending("ascending"));
         QVERIFY(!selectsAscending(""));
-    }
-
-    void frameTops()
-    {
-        // element 0 on Limits, 1 to 3 on the other level tabs
-        QCOMPARE(frameTopTwips(true, 0, true), 1830);
-        QCOMPARE(frameTopTwips(false, 0, true), 2580);
-        QCOMPARE(frameTopTwips(true, 0, false), 2580);
-        QCOMPARE(frameTopTwips(false, 0, false), 1830);
-        for (int e = 1; e < 4; ++e) {
-            QCOMPARE(frameTopTwips(true, e, true), 1560);
-            QCOMPARE(frameTopTwips(false, e, true), 2400);
-            QCOMPARE(frameTopTwips(true, e, false), 2400);
-            QCOMPARE(frameTopTwips(false, e, false), 1560);
-        }
     }
 
     void cutting()

@@ -10,6 +10,10 @@
 // control read into rows, on the event log's own connection (baseline);
 // counters ratio (bound 1.5), raw_ms and rows.
 //
+//   BM_ChartDraw/<code>  one style drawn: the chart filled from the buffer
+//                    of 5,000 samples and the view painted at 900 x 520; no
+//                    bound (what a scroll bar step costs the operator)
+//
 // A bound that is exceeded ends its benchmark with an error.
 
 #include "benchsupport.h"
@@ -188,6 +192,22 @@ void BM_ChartFill(benchmark::State &state)
         state.SkipWithError("the fill beyond 1.5x the raw SELECT");
 }
 BENCHMARK(BM_ChartFill)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(40);
+
+void BM_ChartDraw(benchmark::State &state)
+{
+    Dataset &d = dataset();
+    config::viewerContext().controlName = kViewed;
+    logview::DataView view;
+    view.resize(900, 520);
+    view.enter(*d.log);
+    for (auto _ : state) {
+        view.setStyle(int(state.range(0)));
+        QCoreApplication::processEvents(); // the chart's layout requests
+        benchmark::DoNotOptimize(view.grab());
+    }
+    state.counters["points"] = config::chartWindow().windowEnd - config::chartWindow().windowStart + 1;
+}
+BENCHMARK(BM_ChartDraw)->DenseRange(0, 9)->Unit(benchmark::kMillisecond)->Iterations(3);
 
 } // namespace
 

@@ -264,7 +264,8 @@ void populateChart(QChart *chart, int style, const std::array<bool, 3> &selected
 
     // Shadows first, so the series are drawn over them.
     const auto addShadow = [&](const PlannedSeries &s, bool area, bool step) {
-        const QColor shade(40, 40, 40, 70);
+        // Opaque: a dense line's segments would darken each other.
+        const QColor shade(185, 185, 185);
         auto *line = new QLineSeries;
         line->append(step ? stepPoints(s.values, dx, dy) : linePoints(s.values, dx, dy));
         line->setProperty(kDepth, true);

@@ -26,7 +26,7 @@ using namespace quellix::logview;
 namespace {
 
 // Quotation marks, an apostrophe, a percent sign and non-ASCII letters.
-const QString kName = QStringLiteral("Tank \"1\" O'Brien 50% Kühl");
+const QString kName = QStringLiteral("Tank \"1\" O'Brien 50%_Kühl");
 
 // `count` samples of `control` (input i, display 10 i, output 100 i, for
 // i = 1 … count) interleaved with as many of another control; `time` is the
@@ -219,6 +219,29 @@ private slots:
         m_view->enter(log());
         QCOMPARE(window(), QStringLiteral("1-4 of 4, 4 shown"));
         QCOMPARE(seriesNames(m_view->chart()).size(), 7);
+    }
+
+    void anotherProgramChangesSamples()
+    {
+        enter(5);
+        testsupport::Raw other(m_dir->file("LOG.MDB"));
+        QCOMPARE(other.exec("BEGIN EXCLUSIVE; DELETE FROM DATA;"), 0); // locked, not yet committed
+        m_view->fill(log());
+        QCOMPARE(window(), QStringLiteral("1-5 of 5, 5 shown"));
+        QCOMPARE(other.exec("COMMIT"), 0);
+        m_view->fill(log());
+        QCOMPARE(config::chartWindow().pointCount, 0);
+        for (QAbstractSeries *s : m_view->chart()->series())
+            QCOMPARE(static_cast<QLineSeries *>(s)->count(), 0);
+
+        // A time shorter than 11 characters (the file refuses values that
+        // are not numbers).
+        QVERIFY2(other.run("INSERT INTO DATA (\"Control\", \"Time\", \"Input Value\") VALUES (?, ?, ?)",
+                           {kName, "1:05", 7.0}) == 0, qPrintable(other.error()));
+        m_view->enter(log());
+        QCOMPARE(window(), QStringLiteral("1-1 of 1, 1 shown"));
+        QCOMPARE(config::sampleBuffer().last().time, QStringLiteral("1:05"));
+        QCOMPARE(config::sampleBuffer().last().input, QStringLiteral(" 7"));
     }
 
     void clickedPointShowsDetails()

@@ -627,6 +627,15 @@ void DataView::fill(store::EventLog &log)
     guarded("filling the chart", [&] {
         fillSampleBuffer(log, config::viewerContext().controlName);
         d->redraw();
+        // The scroll bar and the stepper reach no further than the samples
+        // now held (after Clear Data: none), so no position names a sample
+        // that is gone.
+        const config::ChartWindow &w = config::chartWindow();
+        const QSignalBlocker blockScroll(d->scroll);
+        d->scroll->setRange(std::min(1, w.pointCount), w.pointCount);
+        d->scroll->setValue(w.windowStart);
+        const QSignalBlocker blockStepper(d->stepper);
+        d->stepper->setRange(std::min(1, w.pointCount), w.pointCount);
     });
 }
 
@@ -645,11 +654,6 @@ void DataView::enter(store::EventLog &log)
         fill(log);
 
         config::ChartWindow &w = config::chartWindow();
-        {
-            const QSignalBlocker block(d->scroll);
-            d->scroll->setRange(std::min(1, w.pointCount), w.pointCount);
-            d->scroll->setValue(w.windowStart);
-        }
         w.pointsShown = w.pointCount;
         {
             const QSignalBlocker block(d->stepper);

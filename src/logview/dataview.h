@@ -59,7 +59,8 @@ public:
     std::array<bool, 3> selectors() const;
 
     /// Fills the sample buffer from `log` for the viewed control and redraws
-    /// the chart (the chart fill).
+    /// the chart (the chart fill); the scroll bar and stepper then reach no
+    /// further than the samples held.
     void fill(store::EventLog &log);
     /// Entering the data view: the chart's title, the fields shown, the
     /// fill, then the scroll bar, stepper and points field set to the new

@@ -869,8 +869,11 @@ void PropsDialog::reject()
 
 void PropsDialog::showMessage(const QString &title, const QString &text)
 {
-    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok, this);
-    box.exec();
+    // On the heap: a host that deletes the dialog's window while the box is
+    // open takes the box with it.
+    QPointer<QMessageBox> box = new QMessageBox(QMessageBox::Warning, title, text, QMessageBox::Ok, this);
+    box->exec();
+    delete box.data();
 }
 
 bool runPropertiesDialog(std::shared_ptr<store::Stores> stores, const QString &controlName, QWidget *parent)

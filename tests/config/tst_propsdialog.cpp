@@ -367,18 +367,30 @@ private Q_SLOTS:
         QVERIFY(messages.texts[0].contains("no longer"));
     }
 
+    // The control goes with its window while the dialog, or a limit message
+    // over it, is open: both close and nothing of them is touched again.
+    void controlDestroyedWhileDialogOpen_data()
+    {
+        QTest::addColumn<bool>("inMessage");
+        QTest::newRow("dialog") << false;
+        QTest::newRow("limit message") << true;
+    }
     void controlDestroyedWhileDialogOpen()
     {
-        makeMeter();
+        QFETCH(bool, inMessage);
+        makeMeter({{"Warning Limit Value", 100}}); // a limit message a second after opening
         QPointer<QWidget> shown;
         whenModal(scope.get(), "f_PASSWORD", [] { promptdriver::typeAndEnter("marigold"); });
-        whenModal(scope.get(), "f_PROPS", [this, &shown] {
+        whenModal(scope.get(), "f_PROPS", [this, &shown, inMessage] {
             shown = QApplication::activeModalWidget();
-            meter.reset();
+            if (!inMessage)
+                meter.reset();
         });
+        if (inMessage) // the message box has no name of its own
+            whenModal(scope.get(), "", [this] { meter.reset(); });
         child<QPushButton>(meter.get(), "c_PROPERTIES")->click();
         QVERIFY(!meter);
-        QVERIFY(shown.isNull()); // went with the control's window
+        QVERIFY(shown.isNull());
         QVERIFY(!QApplication::activeModalWidget());
     }
 

@@ -32,8 +32,10 @@ const std::array<ChartStyle, 10> &chartStyles();
 inline constexpr int kStyle2DLine = 3;
 
 /// Reads the newest samples (at most 5000) of `control` into sampleBuffer()
-/// (configcontext.h), oldest first, and sets the chart window's point count.
-/// Store failures are skipped: the buffer then keeps what it held.
+/// (configcontext.h), oldest first, sets the chart window's point count and
+/// keeps the window inside the samples now held (windowAfterFill(),
+/// chartrules.h). Store failures are skipped: the buffer then keeps what it
+/// held.
 void fillSampleBuffer(store::EventLog &log, const QString &control);
 
 /// Puts the series of `style` for the sample buffer and chart window as they

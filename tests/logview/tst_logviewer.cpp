@@ -198,6 +198,8 @@ private Q_SLOTS:
         seedLog(dir.path());
         resetContext("Meter1");
         config::viewerContext().graphType = 5;
+        for (int i = 0; i < 12; ++i)
+            eventLog().append(store::SampleRecord{"Meter1", double(i), i * 1.5, 20.0 - i});
         LogViewer v;
         v.setIntervalText("Current Recording Interval =  5 Min.");
         v.show();

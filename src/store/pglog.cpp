@@ -17,6 +17,7 @@
 #include "recordstore.h"
 #include "schema.h"
 #include "spool.h"
+#include "sqlcipherapi.h"
 
 #include <QCoreApplication>
 #include <QHash>
@@ -485,7 +486,17 @@ struct Registry
     QHash<QString, std::weak_ptr<Writer>> writers;
     bool postRoutineAdded = false;
 
-    Registry() { lcServerLog(); }
+    Registry()
+    {
+        // Made before this registry, so still there when it goes and the
+        // writers send or spool what is queued at exit.
+        lcServerLog();
+        awayState();
+        try {
+            sqlcipher::api();
+        } catch (const Error &) {
+        }
+    }
     ~Registry()
     {
         if (postRoutineAdded)
@@ -583,7 +594,7 @@ class PgEventLog final : public EventLog
 {
 public:
     PgEventLog(const QString &url, std::shared_ptr<ServerClient> client)
-        : m_url(url), m_client(client ? std::move(client) : std::make_shared<ServerClient>(url)), m_writer(writerFor(url))
+        : m_url(url), m_client(client ? std::move(client) : std::shared_ptr<ServerClient>(new ServerClient(url))), m_writer(writerFor(url))
     {
     }
 

@@ -193,7 +193,7 @@ class PgStores final : public Stores
 {
 public:
     explicit PgStores(const StoreLocation &location)
-        : m_location(location), m_client(std::make_shared<ServerClient>(location.address())),
+        : m_location(location), m_client(new ServerClient(location.address())),
           m_settings(makePgSettingsStore(m_client)), m_log(makePgEventLog(location.address(), m_client))
     {
     }

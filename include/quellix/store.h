@@ -37,6 +37,11 @@ QUELLIX_EXPORT bool storeServerAway();
 /// current directory captured by the latest registration, else empty.
 QUELLIX_EXPORT QString storeDirectory();
 
+/// Where the stores are: the location chosen with setStoreLocation() (a
+/// directory or a server address), else storeDirectory(). What
+/// settingsField() and setSettingsField() take.
+QUELLIX_EXPORT QString storeLocation();
+
 /// Reads one field of a control's settings row in SETTINGS.MDB of `dir`
 /// (or on the server, when `dir` is a server address).
 /// Throws quellix::Error (NotFound) when the file or the row is missing.

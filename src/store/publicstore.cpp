@@ -46,6 +46,13 @@ void setStoreLocation(const QString &location)
     store::chooseStoreLocation(store::StoreLocation::directory(location));
 }
 
+QString storeLocation()
+{
+    if (const auto chosen = store::chosenStoreLocation())
+        return chosen->address();
+    return store::storeDirectory();
+}
+
 bool storeServerAway()
 {
     return store::anyServerAway();

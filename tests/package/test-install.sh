@@ -76,7 +76,7 @@ step "exported symbols"
 extra=$(nm -DC --defined-only "$libdir/$real" | sed -E 's/^[0-9a-f]+ [A-Za-z] //' | grep -vE \
   -e '^Quellix::' -e '^non-virtual thunk to Quellix::' -e '^(typeinfo|typeinfo name|vtable) for (Quellix|quellix::Error)$' \
   -e '^quellix::Error::' -e '^quellix::staticMetaObject$' \
-  -e '^quellix::(setInformationHandler|setStoreLocation|storeServerAway|storeDirectory|settingsField|setSettingsField)\(' \
+  -e '^quellix::(setInformationHandler|setStoreLocation|storeLocation|storeServerAway|storeDirectory|settingsField|setSettingsField)\(' \
   -e '^(typeinfo|typeinfo name) for std::' -e '^(_edata|_end|__bss_start|_init|_fini)$')
 [ -z "$extra" ] || fail "libquellix exports symbols beyond the public API:"$'\n'"$extra"
 

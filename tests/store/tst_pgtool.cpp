@@ -180,25 +180,36 @@ private Q_SLOTS:
     void twoPanelsWriteToOneServer()
     {
         const QString url = pgtest::freshStore();
-        QProcess a, b;
-        for (QProcess *p : {&a, &b}) {
-            p->setProcessChannelMode(QProcess::MergedChannels);
-            p->start(QStringLiteral(QUELLIX_PANEL_EXE), {QStringLiteral("--store"), url, QStringLiteral("--quit-after"),
-                                                         QStringLiteral("3")});
-        }
-        for (QProcess *p : {&a, &b}) {
-            QVERIFY(p->waitForFinished(60000));
-            const QString out = QString::fromLocal8Bit(p->readAll());
-            QVERIFY2(p->exitCode() == 0 && !out.contains(QLatin1String("cannot")), qPrintable(out));
-        }
-        // Each panel's writer marked its own deliveries; every control of the
-        // form has a settings row and a registration record.
-        QCOMPARE(pgtest::sql(url, QStringLiteral("SELECT count(*) FROM \"Delivered\"")), QStringLiteral("2"));
-        const QString controls = pgtest::sql(url, QStringLiteral("SELECT count(DISTINCT \"Control Name\") FROM \"Settings\""));
-        QVERIFY(controls.toInt() > 0);
-        QCOMPARE(pgtest::sql(url, QStringLiteral("SELECT count(DISTINCT \"Control\") FROM \"LOG\" WHERE \"Event\" LIKE "
-                                                 "'Control Registration For %'")),
-                 controls);
+        auto panels = [&](int count) {
+            std::vector<std::unique_ptr<QProcess>> ps;
+            for (int i = 0; i < count; ++i) {
+                ps.push_back(std::make_unique<QProcess>());
+                ps.back()->setProcessChannelMode(QProcess::MergedChannels);
+                ps.back()->start(QStringLiteral(QUELLIX_PANEL_EXE),
+                                 {QStringLiteral("--store"), url, QStringLiteral("--quit-after"), QStringLiteral("3")});
+            }
+            for (auto &p : ps) {
+                QVERIFY(p->waitForFinished(60000));
+                const QString out = QString::fromLocal8Bit(p->readAll());
+                QVERIFY2(p->exitCode() == 0 && !out.contains(QLatin1String("cannot")), qPrintable(out));
+            }
+        };
+        auto records = [&](const char *event) {
+            return pgtest::sql(url, QStringLiteral("SELECT count(*) FROM \"LOG\" WHERE \"Event\" = $1"),
+                               {QLatin1String(event)}).toInt();
+        };
+        // A first run registers the form's controls, whose settings turn
+        // system logging on; then two panels run at once.
+        panels(1);
+        const int controls = pgtest::sql(url, QStringLiteral("SELECT count(*) FROM \"Settings\"")).toInt();
+        QVERIFY(controls > 0);
+        const int starts = records("System Start"), shutDowns = records("Shut Down");
+        QCOMPARE(shutDowns, controls);
+        panels(2);
+        // Each of them started and shut down every control.
+        QCOMPARE(records("System Start") - starts, 2 * controls);
+        QCOMPARE(records("Shut Down") - shutDowns, 2 * controls);
+        QCOMPARE(pgtest::sql(url, QStringLiteral("SELECT count(*) FROM \"Settings\"")).toInt(), controls);
     }
 };
 

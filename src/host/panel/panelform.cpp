@@ -12,11 +12,11 @@ namespace panel {
 
 namespace {
 
-// Where the controls keep their stores: the chosen location, else the
-// current directory they register from.
+// Where the controls keep their stores: the chosen location (a directory
+// or a server), else the current directory they register from.
 QString storeDir()
 {
-    const QString chosen = quellix::storeDirectory();
+    const QString chosen = quellix::storeLocation();
     return chosen.isEmpty() ? QDir::currentPath() : chosen;
 }
 

@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QListWidget>
 #include <QLoggingCategory>
+#include <QPointer>
 #include <QPushButton>
 #include <QStorageInfo>
 #include <QTreeView>
@@ -288,8 +289,12 @@ void ProgramBrowser::reject()
 
 void runProgramBrowser(QWidget *parent)
 {
-    ProgramBrowser browser(parent);
-    browser.exec();
+    // On the heap and watched: a host that deletes the parent window while
+    // the browser is open deletes the browser with it, and it must not be
+    // freed a second time here.
+    QPointer<ProgramBrowser> browser = new ProgramBrowser(parent);
+    browser->exec();
+    delete browser.data();
 }
 
 } // namespace quellix::config

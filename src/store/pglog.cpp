@@ -168,6 +168,8 @@ private:
     void run();
     void process(std::vector<Task> &batch);
     bool sendDirect(const QVector<const OutgoingRecord *> &records);
+    void sendOneByOne(const QVector<const OutgoingRecord *> &records);
+    void sendSpooled(const QString &stream, const QVector<SpooledRecord> &spooled);
     void toSpool(const QVector<const OutgoingRecord *> &records, qint64 uncertainMark = 0);
     void tryDrain();
     void connect();
@@ -196,6 +198,7 @@ private:
     bool m_spoolChecked = false;
     Clock::time_point m_nextTry{};
     qint64 m_sent = 0; // records of m_stream sent
+    QString m_lastWarning;
     /// Batches whose commit was sent when the connection went: kept in the
     /// spool too, and removed from there if the server did take them.
     struct Uncertain
@@ -359,11 +362,12 @@ void Writer::process(std::vector<Task> &batch)
                 toSpool(records, m_sent);
             }
             return;
-        } catch (const std::exception &e) {
+        } catch (const std::exception &) {
             if (m_conn && !m_conn->lost()) {
-                // The server refused the records themselves.
+                // The server refused the batch: the records go one by one,
+                // and only one the server refuses itself is given up.
                 rollback(m_conn.get());
-                recordFailures(int(records.size()), QString::fromUtf8(e.what()));
+                sendOneByOne(records);
                 return;
             }
             m_conn.reset();
@@ -372,6 +376,30 @@ void Writer::process(std::vector<Task> &batch)
         }
     }
     toSpool(records);
+}
+
+void Writer::sendOneByOne(const QVector<const OutgoingRecord *> &records)
+{
+    for (int i = 0; i < records.size(); ++i) {
+        try {
+            if (!sendDirect({records[i]})) {
+                toSpool({records[i]}, m_sent);
+                toSpool(records.mid(i + 1));
+                return;
+            }
+        } catch (const std::exception &e) {
+            if (m_conn && !m_conn->lost()) {
+                rollback(m_conn.get());
+                recordFailures(1, QString::fromUtf8(e.what()));
+                continue;
+            }
+            m_conn.reset();
+            setAway(true);
+            m_nextTry = Clock::now() + kRetry;
+            toSpool(records.mid(i));
+            return;
+        }
+    }
 }
 
 // True when the server took the records; false when the connection went
@@ -446,15 +474,7 @@ void Writer::tryDrain()
             const QVector<SpooledRecord> spooled = m_spool.oldest(int(kBatch));
             if (spooled.isEmpty())
                 break;
-            m_conn->exec(QStringLiteral("BEGIN"));
-            const qint64 delivered = lockMark(*m_conn, stream);
-            QVector<const OutgoingRecord *> records;
-            for (const SpooledRecord &s : spooled)
-                if (s.num > delivered)
-                    records << &s.record;
-            insertAll(*m_conn, records);
-            setMark(*m_conn, stream, spooled.last().num);
-            m_conn->exec(QStringLiteral("COMMIT"));
+            sendSpooled(stream, spooled);
             m_spool.remove(spooled.first().num, spooled.last().num);
         }
         {
@@ -466,12 +486,52 @@ void Writer::tryDrain()
         if (m_conn && !m_conn->lost()) {
             // The server or the spool refused: tried again in a while.
             rollback(m_conn.get());
-            qCWarning(lcServerLog, "Spooled records for %s wait: %s", qPrintable(pg::shownUrl(m_url)),
-                      qPrintable(e.message()));
+            if (e.message() != m_lastWarning) // said once, not every second
+                qCWarning(lcServerLog, "Spooled records for %s wait: %s", qPrintable(pg::shownUrl(m_url)),
+                          qPrintable(e.message()));
+            m_lastWarning = e.message();
             return;
         }
         m_conn.reset();
         setAway(true);
+    }
+}
+
+// Sends spooled records under the spool's mark, all in one transaction.
+// When the server refuses them (and the connection stays), they go one by
+// one, and only a record the server refuses itself is given up (reported
+// at flush()): one bad record never holds up those behind it.
+void Writer::sendSpooled(const QString &stream, const QVector<SpooledRecord> &spooled)
+{
+    auto send = [&](qsizetype from, qsizetype to, bool skip) {
+        m_conn->exec(QStringLiteral("BEGIN"));
+        const qint64 delivered = lockMark(*m_conn, stream);
+        QVector<const OutgoingRecord *> records;
+        for (qsizetype i = from; i < to && !skip; ++i)
+            if (spooled[i].num > delivered)
+                records << &spooled[i].record;
+        insertAll(*m_conn, records);
+        setMark(*m_conn, stream, spooled[to - 1].num);
+        m_conn->exec(QStringLiteral("COMMIT"));
+    };
+    try {
+        send(0, spooled.size(), false);
+        return;
+    } catch (const Error &) {
+        if (m_conn->lost())
+            throw;
+        rollback(m_conn.get());
+    }
+    for (qsizetype i = 0; i < spooled.size(); ++i) {
+        try {
+            send(i, i + 1, false);
+        } catch (const Error &e) {
+            if (m_conn->lost())
+                throw;
+            rollback(m_conn.get());
+            recordFailures(1, e.message());
+            send(i, i + 1, true); // given up: the mark moves past it
+        }
     }
 }
 

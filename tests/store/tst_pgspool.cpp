@@ -158,10 +158,88 @@ private Q_SLOTS:
         for (const QString &m : messages() << settingsError)
             QVERIFY2(!m.contains(password), qPrintable(m));
     }
+
+    void refusedRecordHoldsUpNoOther_data()
+    {
+        QTest::addColumn<bool>("away");
+        QTest::newRow("sent at once") << false;
+        QTest::newRow("sent from the spool") << true;
+    }
+    void refusedRecordHoldsUpNoOther()
+    {
+        QFETCH(bool, away);
+        const QString url = pgtest::freshStore(m_base);
+        const QString schema = pgtest::sql(url, QStringLiteral("SELECT current_schema()"));
+        pgtest::sql(url, QStringLiteral("CREATE FUNCTION %1.refuse() RETURNS trigger LANGUAGE plpgsql AS $$ BEGIN "
+                                        "IF NEW.\"Event\" = 'poison' THEN RAISE EXCEPTION 'refused'; END IF; "
+                                        "RETURN NEW; END $$").arg(schema));
+        pgtest::sql(url, QStringLiteral("CREATE TRIGGER refuse BEFORE INSERT ON \"LOG\" FOR EACH ROW "
+                                        "EXECUTE FUNCTION %1.refuse()").arg(schema));
+        auto log = makePgEventLog(url);
+        if (away)
+            QCOMPARE(server("pause"), 0);
+        for (const char *event : {"a", "poison", "b"}) {
+            LogRecord r = record(0);
+            r.event = QLatin1String(event);
+            log->append(r);
+        }
+        if (away) {
+            log->flush(); // in the spool
+            QCOMPARE(server("resume"), 0);
+            QTRY_COMPARE_WITH_TIMEOUT(Spool(spoolPathFor(url)).count(), qint64(0), 30000);
+        }
+        QVERIFY2(errorOf([&] { log->flush(); }).contains(QLatin1String("refused")), "the refusal is reported");
+        QCOMPARE(pgtest::sql(url, QStringLiteral("SELECT string_agg(\"Event\", ',' ORDER BY \"Num\") FROM \"LOG\"")),
+                 QStringLiteral("a,b"));
+        log->append(record(1));
+        log->flush(); // reported once
+    }
+
+    void spoolLeftByAnEndedProcessIsSent()
+    {
+        // A station closed while the server was away leaves its records in
+        // the spool; the next one to start sends them first.
+        const QString url = pgtest::freshStore(m_base);
+        QCOMPARE(server("pause"), 0);
+        QProcess station;
+        station.setProcessChannelMode(QProcess::ForwardedChannels);
+        station.start(QCoreApplication::applicationFilePath(),
+                      {QStringLiteral("--station-away"), url, m_work.filePath(QStringLiteral("spool"))});
+        QVERIFY(station.waitForFinished(60000));
+        QCOMPARE(station.exitCode(), 0);
+        QVERIFY(Spool(spoolPathFor(url)).count() == 50);
+        QCOMPARE(server("resume"), 0);
+
+        auto log = makePgEventLog(url);
+        LogRecord last = record(50);
+        log->append(last);
+        QTRY_COMPARE_WITH_TIMEOUT(Spool(spoolPathFor(url)).count(), qint64(0), 30000);
+        QStringList expected;
+        for (int i = 0; i <= 50; ++i)
+            expected << QString::number(i);
+        QCOMPARE(pgtest::sql(url, QStringLiteral("SELECT string_agg(\"Event\", ',' ORDER BY \"Num\") FROM \"LOG\"")),
+                 expected.join(QLatin1Char(',')));
+    }
 };
 
 } // namespace
 
-QTEST_GUILESS_MAIN(SpoolTests)
+int main(int argc, char **argv)
+{
+    if (argc == 4 && qstrcmp(argv[1], "--station-away") == 0) {
+        // The station of spoolLeftByAnEndedProcessIsSent(): 50 records for a
+        // server that is away, then it ends.
+        QCoreApplication app(argc, argv);
+        setSpoolDirectory(QString::fromLocal8Bit(argv[3]));
+        auto log = makePgEventLog(QString::fromLocal8Bit(argv[2]));
+        for (int i = 0; i < 50; ++i)
+            log->append(record(i));
+        log->flush();
+        return 0;
+    }
+    QCoreApplication app(argc, argv);
+    SpoolTests t;
+    return QTest::qExec(&t, argc, argv);
+}
 
 #include "tst_pgspool.moc"

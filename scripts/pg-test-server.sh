@@ -86,6 +86,11 @@ EOF
   echo "pg-test-server: running, $(url)"
   ;;
 stop)
+  # Servers that tests started in folders of their own inside this one
+  # (a test that crashed leaves its server running otherwise).
+  for nested in "$dir"/*/data; do
+    [ -f "$nested/postmaster.pid" ] && as_server "$bindir/pg_ctl" -D "$nested" -w -t 60 stop -m immediate >/dev/null 2>&1
+  done
   if [ -d "$dir/data" ]; then
     pg_ctl_run stop -m fast || pg_ctl_run stop -m immediate || true
   fi

@@ -73,9 +73,9 @@ private Q_SLOTS:
     void initTestCase()
     {
         PGTEST_REQUIRE_SERVER();
-        // The server runs as another user when the tests run as root.
-        QFile::setPermissions(m_work.path(), QFile::permissions(m_work.path()) | QFile::ExeOther | QFile::ExeGroup);
-        m_serverDir = m_work.filePath(QStringLiteral("pg"));
+        // Inside the test server's folder, so that stopping that one stops
+        // this one too should the test end early.
+        m_serverDir = pgtest::serverDir() + QStringLiteral("/spool-test-%1").arg(QCoreApplication::applicationPid());
         QCOMPARE(server("start"), 0);
         QString host = m_serverDir;
         host.replace(QLatin1Char('/'), QLatin1String("%2F"));

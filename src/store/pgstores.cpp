@@ -6,8 +6,13 @@
 #include "recordstore.h"
 #include "schema.h"
 #include "settingsrow.h"
+#include "spool.h"
 #include "sqlcipherapi.h"
 #include "storefiles.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QLoggingCategory>
 
 #include <QHash>
 #include <QMutex>
@@ -70,15 +75,35 @@ QVariant serverValue(const pg::Result &r, int row, int col, const FieldDef &f)
 
 const QString kNotSaved = QStringLiteral("The settings change is not saved");
 
+Q_LOGGING_CATEGORY(lcServerSettings, "quellix.server.settings")
+
+QString rowText(const SettingsRow &row)
+{
+    QJsonArray fields;
+    for (int i = 0; i < SettingsRow::kFieldCount; ++i)
+        fields.append(QJsonValue::fromVariant(row.value(i)));
+    return QString::fromUtf8(QJsonDocument(fields).toJson(QJsonDocument::Compact));
+}
+
+std::optional<SettingsRow> rowOfText(const QString &text)
+{
+    const QJsonArray fields = QJsonDocument::fromJson(text.toUtf8()).array();
+    if (fields.size() != SettingsRow::kFieldCount)
+        return std::nullopt;
+    SettingsRow row;
+    for (int i = 0; i < SettingsRow::kFieldCount; ++i)
+        if (!fields[i].isNull() && !fields[i].isUndefined())
+            row.setRead(i, fields[i].toVariant());
+    return row;
+}
+
 class PgSettingsStore final : public SettingsStore
 {
 public:
     explicit PgSettingsStore(std::shared_ptr<ServerClient> client) : m_client(std::move(client)) {}
 
-    bool contains(const QString &control) override
+    bool containsOnServer(const QString &control)
     {
-        if (control.isEmpty())
-            return false;
         bool found = false;
         m_client->run([&](pg::Connection &c) { found = c.exec(firstRowOfName(1), {control}).rows() > 0; },
                       QStringLiteral("The settings cannot be read"), true);
@@ -89,6 +114,41 @@ public:
     {
         if (control.isEmpty())
             return std::nullopt;
+        std::optional<SettingsRow> row;
+        try {
+            row = readFromServer(control);
+        } catch (const Error &) {
+            // A station that starts while its server is away runs on the
+            // row it read last, not on factory values.
+            if (!serverAway(m_client->url()))
+                throw;
+            const QString kept = keptRow(control);
+            if (kept.isEmpty())
+                throw;
+            qCWarning(lcServerSettings, "%s: the store server cannot be reached; the settings read last are used",
+                      qPrintable(control));
+            return rowOfText(kept);
+        }
+        if (row)
+            keep(control, *row);
+        return row;
+    }
+
+    bool contains(const QString &control) override
+    {
+        if (control.isEmpty())
+            return false;
+        try {
+            return containsOnServer(control);
+        } catch (const Error &) {
+            if (!serverAway(m_client->url()) || keptRow(control).isEmpty())
+                throw;
+            return true;
+        }
+    }
+
+    std::optional<SettingsRow> readFromServer(const QString &control)
+    {
         std::optional<SettingsRow> row;
         m_client->run(
             [&](pg::Connection &c) {
@@ -184,9 +244,40 @@ private:
             kNotSaved, false);
         if (changed == 0)
             notFound(control);
+        // The copy kept on the station follows the row.
+        try {
+            if (const auto written = readFromServer(control))
+                keep(control, *written);
+        } catch (const Error &) {
+        }
+    }
+
+    // The station's copy of a row, kept beside its spool.
+    void keep(const QString &control, const SettingsRow &row)
+    {
+        try {
+            kept().keepSettings(control, rowText(row));
+        } catch (const Error &e) {
+            qCDebug(lcServerSettings, "%s: no copy kept: %s", qPrintable(control), qPrintable(e.message()));
+        }
+    }
+    QString keptRow(const QString &control)
+    {
+        try {
+            return kept().keptSettings(control);
+        } catch (const Error &) {
+            return {};
+        }
+    }
+    Spool &kept()
+    {
+        if (!m_kept)
+            m_kept = std::make_unique<Spool>(spoolPathFor(m_client->url()));
+        return *m_kept;
     }
 
     std::shared_ptr<ServerClient> m_client;
+    std::unique_ptr<Spool> m_kept;
 };
 
 class PgStores final : public Stores

@@ -16,7 +16,10 @@ class ServerClient;
 
 /// The settings table on the server, through `client`'s connection. A
 /// server that cannot be reached fails every call with Error(Store) saying
-/// so: a settings change made then is refused, never lost.
+/// so: a settings change made then is refused, never lost. Every row read
+/// or written is also kept on the station (beside the spool); while the
+/// server cannot be reached, reads of a kept row return that copy, so a
+/// station starting then runs on its own settings, not on factory values.
 std::unique_ptr<SettingsStore> makePgSettingsStore(std::shared_ptr<ServerClient> client);
 
 /// The stores of a server location, one per address while anyone holds

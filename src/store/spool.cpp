@@ -40,8 +40,16 @@ constexpr FieldDef kStreamFields[] = {
     {"Num", T::Counter},
     {"Stream", T::Text, 64},
 };
+// The settings rows last read from the server, each as a JSON array of its
+// fields: what a station starting while the server is away runs on.
+constexpr FieldDef kKeptFields[] = {
+    {"Num", T::Counter},
+    {"Control Name", T::Text, 255},
+    {"Row", T::Text, 1000000},
+};
 const TableDef kSpoolTable{"Spool", kSpoolFields};
 const TableDef kStreamTable{"Stream", kStreamFields};
+const TableDef kKeptTable{"Settings Kept", kKeptFields};
 
 struct Scope
 {
@@ -129,7 +137,7 @@ void Spool::open(bool create)
         if (!create)
             return;
         QDir().mkpath(QFileInfo(m_path).absolutePath());
-        static const TableDef *const tables[] = {&kSpoolTable, &kStreamTable};
+        static const TableDef *const tables[] = {&kSpoolTable, &kStreamTable, &kKeptTable};
         const QString stream = QUuid::createUuid().toString(QUuid::WithoutBraces);
         try {
             createStoreFile(m_path, QLatin1String(kLocaleText), QLatin1String(kStorePassword), tables,
@@ -198,6 +206,46 @@ qint64 Spool::append(const QVector<const OutgoingRecord *> &records)
         }
         throw;
     }
+}
+
+void Spool::keepSettings(const QString &control, const QString &row)
+{
+    open(true);
+    m_conn->exec(QStringLiteral("BEGIN IMMEDIATE"));
+    try {
+        for (const char *sql : {"DELETE FROM \"Settings Kept\" WHERE \"Control Name\" = ?",
+                                "INSERT INTO \"Settings Kept\" (\"Control Name\", \"Row\") VALUES (?, ?)"}) {
+            sqlite3_stmt *st = m_conn->prepare(QLatin1String(sql));
+            Scope scope{st};
+            bindValue(st, 1, control);
+            if (qstrncmp(sql, "INSERT", 6) == 0)
+                bindValue(st, 2, row);
+            if (api().step(st) != SQLITE_DONE)
+                throw Error(Error::Kind::Store,
+                            QStringLiteral("Could not keep settings in '%1': %2").arg(m_path, m_conn->lastError()));
+        }
+        m_conn->exec(QStringLiteral("COMMIT"));
+    } catch (const Error &) {
+        try {
+            m_conn->exec(QStringLiteral("ROLLBACK"));
+        } catch (const Error &) {
+        }
+        throw;
+    }
+}
+
+QString Spool::keptSettings(const QString &control)
+{
+    open(false);
+    if (!m_conn)
+        return {};
+    sqlite3_stmt *st = m_conn->prepare(
+        QStringLiteral("SELECT \"Row\" FROM \"Settings Kept\" WHERE \"Control Name\" = ? ORDER BY \"Num\" LIMIT 1"));
+    Scope scope{st};
+    bindValue(st, 1, control);
+    if (api().step(st) != SQLITE_ROW)
+        return {};
+    return columnValue(st, 0, kKeptFields[2]).toString();
 }
 
 QVector<SpooledRecord> Spool::oldest(int n)

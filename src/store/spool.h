@@ -61,6 +61,13 @@ public:
     /// The number of records waiting (0 without a file).
     qint64 count();
 
+    /// Keeps a copy of a settings row as read from the server (a text of
+    /// the caller's), replacing the one kept before. Makes the file when
+    /// it is missing. Throws Error(Store).
+    void keepSettings(const QString &control, const QString &row);
+    /// The copy kept for a control, empty when there is none.
+    QString keptSettings(const QString &control);
+
 private:
     void open(bool create);
     const QString m_path;

@@ -159,6 +159,28 @@ private Q_SLOTS:
             QVERIFY2(!m.contains(password), qPrintable(m));
     }
 
+    void stationStartingWhileAwayRunsOnItsSettings()
+    {
+        const QString url = pgtest::freshStore(m_base);
+        SettingsRow row;
+        row.set(QStringLiteral("Control Name"), QStringLiteral("K"));
+        row.set(QStringLiteral("Upper Limit Value"), 120);
+        {
+            auto stores = openStores(StoreLocation::server(url));
+            stores->settings().add(row);
+            stores->settings().writeField("K", "Units", "kPa"); // the kept copy follows the write
+        }
+        QCOMPARE(server("pause"), 0);
+        auto stores = openStores(StoreLocation::server(url)); // a new start of the station
+        row.set(QStringLiteral("Units"), QStringLiteral("kPa"));
+        QVERIFY(stores->settings().contains("K"));
+        QCOMPARE(stores->settings().read("K"), std::optional<SettingsRow>(row));
+        // Nothing kept of another control, and no change is taken.
+        QVERIFY(errorOf([&] { stores->settings().read("Other"); }).contains(QLatin1String("cannot be reached")));
+        QVERIFY(errorOf([&] { stores->settings().writeField("K", "Units", "bar"); }).contains(QLatin1String("not saved")));
+        QCOMPARE(server("resume"), 0);
+    }
+
     void refusedRecordHoldsUpNoOther_data()
     {
         QTest::addColumn<bool>("away");

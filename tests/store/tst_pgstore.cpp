@@ -163,8 +163,6 @@ private Q_SLOTS:
     {
         // Through the public API, as a host chooses the server; the name
         // has quotes and letters beyond ASCII.
-        QTemporaryDir spool;
-        setSpoolDirectory(spool.path());
         const QString url = pgtest::freshStore();
         setStoreLocation(url);
         const QString name = QStringLiteral("Kessel \"Süd\" O'Brien Ω");
@@ -194,6 +192,8 @@ int main(int argc, char **argv)
     const int child = eventlogcontract::runContractChild(serverLogBackend(), argc, argv);
     if (child >= 0)
         return child;
+    QTemporaryDir spool; // gone after the application object, which sends what is queued
+    setSpoolDirectory(spool.path());
     QApplication app(argc, argv);
     ServerStoreTests own;
     int failures = QTest::qExec(&own, argc, argv);

@@ -180,10 +180,14 @@ private Q_SLOTS:
     void twoPanelsWriteToOneServer()
     {
         const QString url = pgtest::freshStore();
+        QTemporaryDir data; // the panels' spools, not the user's
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert(QStringLiteral("XDG_DATA_HOME"), data.path());
         auto panels = [&](int count) {
             std::vector<std::unique_ptr<QProcess>> ps;
             for (int i = 0; i < count; ++i) {
                 ps.push_back(std::make_unique<QProcess>());
+                ps.back()->setProcessEnvironment(env);
                 ps.back()->setProcessChannelMode(QProcess::MergedChannels);
                 ps.back()->start(QStringLiteral(QUELLIX_PANEL_EXE),
                                  {QStringLiteral("--store"), url, QStringLiteral("--quit-after"), QStringLiteral("3")});

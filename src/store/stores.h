@@ -2,8 +2,8 @@
 
 // The store interfaces the control, the properties dialog and the log viewer
 // work through. They know nothing of the engine that holds the rows: the
-// SQLCipher files of a directory implement them today, a database server
-// later. Every failure is a quellix::Error.
+// SQLCipher files of a directory (sqlcipherstores.h, sqlcipherlog.h) or a
+// PostgreSQL server (pgstores.h, pglog.h). Every failure is a quellix::Error.
 
 #include "logstore.h"
 #include "settingsrow.h"
@@ -17,9 +17,10 @@
 
 namespace quellix::store {
 
-/// Where the stores are: a directory holding SETTINGS.MDB and LOG.MDB, or
-/// (later) a server address. Chosen by the host once per process; without a
-/// choice each registration takes the current directory, as it always did.
+/// Where the stores are: a directory holding SETTINGS.MDB and LOG.MDB, or a
+/// server address (postgresql://host:port/dbname). Chosen by the host once
+/// per process; without a choice each registration takes the current
+/// directory, as it always did.
 class StoreLocation
 {
 public:
@@ -155,8 +156,9 @@ public:
 /// cannot be read fails the calls that need it. The stores of a directory
 /// stay bound to the files they opened; once one of them was deleted or
 /// replaced on disk, openStores() returns new stores on the files there
-/// now, while the old ones refuse every write. Throws Error(Store) for a
-/// location this build cannot reach (a server).
+/// now, while the old ones refuse every write. The stores of a server
+/// are opened without reaching it: while it cannot be reached, appends wait
+/// in the station's spool and settings changes are refused.
 std::shared_ptr<Stores> openStores(const StoreLocation &location);
 
 /// The location the host chose, if it did.

@@ -18,6 +18,7 @@
 #include "schema.h"
 #include "spool.h"
 #include "sqlcipherapi.h"
+#include "weakregistry.h"
 
 #include <QCoreApplication>
 #include <QHash>
@@ -564,20 +565,7 @@ struct Registry
         closeAllWriters();
     }
 
-    std::vector<std::shared_ptr<Writer>> live()
-    {
-        std::lock_guard lk(mutex);
-        std::vector<std::shared_ptr<Writer>> out;
-        for (auto it = writers.begin(); it != writers.end();) {
-            if (auto w = it->lock()) {
-                out.push_back(std::move(w));
-                ++it;
-            } else {
-                it = writers.erase(it);
-            }
-        }
-        return out;
-    }
+    std::vector<std::shared_ptr<Writer>> live() { return liveEntries(mutex, writers); }
 };
 
 Registry &registry()

@@ -209,18 +209,6 @@ public:
     }
 
 private:
-    static QVector<int> checkedFields(const SettingsRow &row)
-    {
-        QVector<int> fields;
-        for (int i = 0; i < SettingsRow::kFieldCount; ++i) {
-            if (row.has(i)) {
-                toFieldValue(SettingsRow::definition(i), row.value(i));
-                fields << i;
-            }
-        }
-        return fields;
-    }
-
     // One statement: every field or none.
     void update(const QString &control, const SettingsRow &row, const QVector<int> &fields)
     {

@@ -261,4 +261,16 @@ QString SettingsRow::controlName() const
     return value(0).toString();
 }
 
+QVector<int> checkedFields(const SettingsRow &row)
+{
+    QVector<int> fields;
+    for (int i = 0; i < SettingsRow::kFieldCount; ++i) {
+        if (row.has(i)) {
+            toFieldValue(SettingsRow::definition(i), row.value(i));
+            fields << i;
+        }
+    }
+    return fields;
+}
+
 } // namespace quellix::store

@@ -4,6 +4,7 @@
 
 #include <QString>
 #include <QVariant>
+#include <QVector>
 
 #include <array>
 
@@ -61,5 +62,10 @@ public:
 private:
     std::array<QVariant, kFieldCount> m_values;
 };
+
+/// The indexes of the fields present in `row`, each checked once more with
+/// toFieldValue() (which throws for a value its field cannot hold), so a
+/// backend writes nothing a field cannot hold.
+QVector<int> checkedFields(const SettingsRow &row);
 
 } // namespace quellix::store

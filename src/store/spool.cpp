@@ -14,6 +14,7 @@
 namespace quellix::store {
 
 using sqlcipher::api;
+using sqlcipher::bindValue;
 
 namespace {
 
@@ -69,31 +70,6 @@ QVector<int> spoolColumns(const TableDef &t)
         cols << kSpoolTable.indexOf(QString::fromLatin1(t.fields[i].name));
     cols << kSpoolTable.indexOf(QStringLiteral("Station"));
     return cols;
-}
-
-void bindValue(sqlite3_stmt *st, int index, const QVariant &v)
-{
-    if (!v.isValid() || v.isNull()) {
-        api().bind_null(st, index);
-        return;
-    }
-    switch (v.typeId()) {
-    case QMetaType::Bool:
-        api().bind_int(st, index, v.toBool() ? 1 : 0);
-        return;
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-        api().bind_int64(st, index, v.toLongLong());
-        return;
-    case QMetaType::Double:
-        api().bind_double(st, index, v.toDouble());
-        return;
-    default: {
-        const QByteArray utf8 = v.toString().toUtf8();
-        api().bind_text(st, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
-        return;
-    }
-    }
 }
 
 QVariant columnValue(sqlite3_stmt *st, int col, const FieldDef &f)

@@ -50,4 +50,32 @@ const Api &api()
     return engine.api;
 }
 
+void bindValue(sqlite3_stmt *stmt, int index, const QVariant &v)
+{
+    if (!v.isValid() || v.isNull()) {
+        api().bind_null(stmt, index);
+        return;
+    }
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+        api().bind_int(stmt, index, v.toBool() ? 1 : 0);
+        break;
+    case QMetaType::Int:
+    case QMetaType::LongLong:
+    case QMetaType::Short:
+    case QMetaType::UInt:
+        api().bind_int64(stmt, index, v.toLongLong());
+        break;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        api().bind_double(stmt, index, v.toDouble());
+        break;
+    default: {
+        const QByteArray utf8 = v.toString().toUtf8();
+        api().bind_text(stmt, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        break;
+    }
+    }
+}
+
 } // namespace quellix::store::sqlcipher

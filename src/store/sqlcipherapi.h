@@ -13,6 +13,7 @@
 // sources include it.
 
 #include <QString>
+#include <QVariant>
 
 #ifndef SQLITE_HAS_CODEC
 #define SQLITE_HAS_CODEC 1
@@ -58,5 +59,9 @@ Loaded load(const char *library);
 /// process; the library stays loaded). Throws quellix::Error (Store) naming
 /// the library when it could not be loaded.
 const Api &api();
+
+/// Binds a value to a statement parameter by its type: null, an integer
+/// (yes/no as 0 or 1), a double, or text as UTF-8 for anything else.
+void bindValue(sqlite3_stmt *stmt, int index, const QVariant &v);
 
 } // namespace quellix::store::sqlcipher

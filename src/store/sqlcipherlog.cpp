@@ -14,6 +14,7 @@
 #include "recordstore.h"
 #include "schema.h"
 #include "sqlcipherapi.h"
+#include "weakregistry.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -34,6 +35,7 @@ namespace quellix::store {
 Q_LOGGING_CATEGORY(lcEventLog, "quellix.log")
 
 using sqlcipher::api;
+using sqlcipher::bindValue;
 
 namespace {
 
@@ -112,31 +114,6 @@ const QString &insertSql(const TableDef &table)
     static const QString log = makeInsertSql(logTable());
     static const QString data = makeInsertSql(dataTable());
     return &table == &logTable() ? log : data;
-}
-
-void bind(sqlite3_stmt *st, int index, const QVariant &v)
-{
-    if (!v.isValid() || v.isNull()) {
-        api().bind_null(st, index);
-        return;
-    }
-    switch (v.typeId()) {
-    case QMetaType::Bool:
-        api().bind_int(st, index, v.toBool() ? 1 : 0);
-        return;
-    case QMetaType::Int:
-    case QMetaType::LongLong:
-        api().bind_int64(st, index, v.toLongLong());
-        return;
-    case QMetaType::Double:
-        api().bind_double(st, index, v.toDouble());
-        return;
-    default: {
-        const QByteArray utf8 = v.toString().toUtf8();
-        api().bind_text(st, index, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
-        return;
-    }
-    }
 }
 
 /// Resets a statement of a connection's cache when it goes out of scope, so
@@ -595,7 +572,7 @@ void Writer::processAppends(std::vector<Task> &batch)
             sqlite3_stmt *st = m_conn->prepare(insertSql(*t.table));
             StatementScope scope{st};
             for (int i = 0; i < t.row.size(); ++i)
-                bind(st, i + 1, t.row[i]);
+                bindValue(st, i + 1, t.row[i]);
             if (api().step(st) != SQLITE_DONE)
                 throw Error(Error::Kind::Store, engineError(db));
         } catch (const Error &e) {
@@ -630,7 +607,7 @@ void Writer::processRemove(Task &task)
         sqlite3_stmt *st = m_conn->prepare(task.sql);
         StatementScope scope{st};
         for (int i = 0; i < task.params.size(); ++i)
-            bind(st, i + 1, task.params[i]);
+            bindValue(st, i + 1, task.params[i]);
         if (api().step(st) != SQLITE_DONE)
             throw Error(Error::Kind::Store, engineError(db));
         r.rows = api().changes(db);
@@ -687,20 +664,7 @@ struct Registry
         closeAllWriters();
     }
 
-    std::vector<std::shared_ptr<Writer>> live()
-    {
-        std::lock_guard lk(mutex);
-        std::vector<std::shared_ptr<Writer>> out;
-        for (auto it = writers.begin(); it != writers.end();) {
-            if (auto w = it->lock()) {
-                out.push_back(std::move(w));
-                ++it;
-            } else {
-                it = writers.erase(it);
-            }
-        }
-        return out;
-    }
+    std::vector<std::shared_ptr<Writer>> live() { return liveEntries(mutex, writers); }
 };
 
 Registry &registry()
@@ -812,7 +776,7 @@ public:
         StatementScope scope{st};
         int i = 1;
         for (const QVariant &p : w.params)
-            bind(st, i++, p);
+            bindValue(st, i++, p);
         api().bind_int64(st, i++, afterNum);
         api().bind_int64(st, i, limit);
         rows.reserve(std::min(limit, 1000));
@@ -846,7 +810,7 @@ public:
         StatementScope scope{st};
         int i = 1;
         for (const QVariant &p : w.params)
-            bind(st, i++, p);
+            bindValue(st, i++, p);
         if (api().step(st) != SQLITE_ROW)
             throw Error(Error::Kind::Store, QStringLiteral("Could not count the log: %1").arg(engineError(conn->handle())));
         return api().column_int64(st, 0);
@@ -863,7 +827,7 @@ public:
             QStringLiteral("SELECT \"Num\",\"Control\",\"Time\",\"Input Value\",\"Display Value\",\"Output Value\" "
                            "FROM \"DATA\" WHERE \"Control\" = ? ORDER BY \"Num\" DESC LIMIT ?"));
         StatementScope scope{st};
-        bind(st, 1, control);
+        bindValue(st, 1, control);
         api().bind_int64(st, 2, n);
         rows.reserve(std::min(n, 5000));
         int rc;

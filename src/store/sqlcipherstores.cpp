@@ -216,20 +216,6 @@ private:
         throw Error(Error::Kind::Store, QStringLiteral("%1: %2").arg(what, c.lastError()));
     }
 
-    // The fields present in a row, each checked once more against its field:
-    // nothing reaches the file that the field cannot hold.
-    static QVector<int> checkedFields(const SettingsRow &row)
-    {
-        QVector<int> fields;
-        for (int i = 0; i < SettingsRow::kFieldCount; ++i) {
-            if (row.has(i)) {
-                toFieldValue(SettingsRow::definition(i), row.value(i));
-                fields << i;
-            }
-        }
-        return fields;
-    }
-
     // One statement, so one transaction: every field of `fields` or none.
     void update(const QString &control, const SettingsRow &row, const QVector<int> &fields)
     {

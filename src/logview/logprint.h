@@ -5,7 +5,8 @@
 // form f_LOGPRINT, a widget that is filled page by page and never shown;
 // each page is drawn with text calls, so a PDF of it can be searched and
 // copied. The pages go to the default printer when one is configured,
-// otherwise to a PDF file in the viewer's store directory.
+// otherwise to a PDF file in the viewer's store directory (the current
+// directory when the store is a server).
 
 #include "stores.h"
 

@@ -543,8 +543,8 @@ void closeAllWriters();
 
 struct Registry
 {
-    std::mutex mutex;
-    QHash<QString, std::weak_ptr<Writer>> writers;
+    WeakRegistry<Writer> writers;
+    std::mutex mutex; // guards postRoutineAdded
     bool postRoutineAdded = false;
 
     Registry()
@@ -565,7 +565,7 @@ struct Registry
         closeAllWriters();
     }
 
-    std::vector<std::shared_ptr<Writer>> live() { return liveEntries(mutex, writers); }
+    std::vector<std::shared_ptr<Writer>> live() { return writers.live(); }
 };
 
 Registry &registry()
@@ -583,12 +583,8 @@ void closeAllWriters()
 std::shared_ptr<Writer> writerFor(const QString &url)
 {
     Registry &r = registry();
+    std::shared_ptr<Writer> w = r.writers.findOrMake(url, [&] { return std::shared_ptr<Writer>(new Writer(url)); });
     std::lock_guard lk(r.mutex);
-    std::shared_ptr<Writer> w = r.writers.value(url).lock();
-    if (!w) {
-        w = std::shared_ptr<Writer>(new Writer(url));
-        r.writers.insert(url, w);
-    }
     if (!r.postRoutineAdded && QCoreApplication::instance()) {
         // What is queued is sent (or spooled) while the application object goes.
         qAddPostRoutine(&closeAllWriters);

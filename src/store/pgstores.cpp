@@ -9,6 +9,7 @@
 #include "spool.h"
 #include "sqlcipherapi.h"
 #include "storefiles.h"
+#include "settingsbase.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -68,11 +69,6 @@ QVariant serverValue(const pg::Result &r, int row, int col, const FieldDef &f)
     return {};
 }
 
-[[noreturn]] void notFound(const QString &control)
-{
-    throw Error(Error::Kind::NotFound, QStringLiteral("No settings row for '%1'.").arg(control));
-}
-
 const QString kNotSaved = QStringLiteral("The settings change is not saved");
 
 Q_LOGGING_CATEGORY(lcServerSettings, "quellix.server.settings")
@@ -97,7 +93,7 @@ std::optional<SettingsRow> rowOfText(const QString &text)
     return row;
 }
 
-class PgSettingsStore final : public SettingsStore
+class PgSettingsStore final : public FieldUpdatingSettingsStore
 {
 public:
     explicit PgSettingsStore(std::shared_ptr<ServerClient> client) : m_client(std::move(client)) {}
@@ -187,30 +183,9 @@ public:
             kNotSaved, false);
     }
 
-    void writeField(const QString &control, const QString &field, const QVariant &value) override
-    {
-        const int index = SettingsRow::indexOf(field);
-        if (index < 0)
-            throw Error(Error::Kind::InvalidField, QStringLiteral("Item '%1' not found in this collection.").arg(field));
-        SettingsRow row;
-        row.set(index, value);
-        update(control, row, {index});
-    }
-
-    void writeRow(const QString &control, const SettingsRow &row) override
-    {
-        const QVector<int> fields = checkedFields(row);
-        if (fields.isEmpty()) {
-            if (!contains(control))
-                notFound(control);
-            return;
-        }
-        update(control, row, fields);
-    }
-
 private:
     // One statement: every field or none.
-    void update(const QString &control, const SettingsRow &row, const QVector<int> &fields)
+    void update(const QString &control, const SettingsRow &row, const QVector<int> &fields) override
     {
         if (control.isEmpty())
             notFound(control);

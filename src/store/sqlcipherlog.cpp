@@ -632,8 +632,8 @@ void closeWritersAtExit();
 
 struct Registry
 {
-    std::mutex mutex;
-    QHash<QString, std::weak_ptr<Writer>> writers;
+    WeakRegistry<Writer> writers;
+    std::mutex mutex; // guards postRoutineAdded
     bool postRoutineAdded = false;
 
     Registry()
@@ -664,7 +664,7 @@ struct Registry
         closeAllWriters();
     }
 
-    std::vector<std::shared_ptr<Writer>> live() { return liveEntries(mutex, writers); }
+    std::vector<std::shared_ptr<Writer>> live() { return writers.live(); }
 };
 
 Registry &registry()
@@ -687,25 +687,16 @@ void closeWritersAtExit()
 
 void fileOpening(const QString &path, quint64 device, quint64 inode)
 {
-    std::shared_ptr<Writer> w;
-    {
-        Registry &r = registry();
-        std::lock_guard lk(r.mutex);
-        w = r.writers.value(path).lock();
-    }
-    if (w)
+    if (std::shared_ptr<Writer> w = registry().writers.find(path))
         w->fileOpening({device, inode});
 }
 
 std::shared_ptr<Writer> writerFor(const QString &path)
 {
     Registry &r = registry();
+    // (make_shared would export a symbol of the library)
+    std::shared_ptr<Writer> w = r.writers.findOrMake(path, [&] { return std::shared_ptr<Writer>(new Writer(path)); });
     std::lock_guard lk(r.mutex);
-    std::shared_ptr<Writer> w = r.writers.value(path).lock();
-    if (!w) {
-        w = std::shared_ptr<Writer>(new Writer(path)); // (make_shared would export a symbol of the library)
-        r.writers.insert(path, w);
-    }
     if (!r.postRoutineAdded && QCoreApplication::instance()) {
         // Records still queued are written while the application object goes.
         qAddPostRoutine(&closeWritersAtExit);

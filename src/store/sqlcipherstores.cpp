@@ -5,6 +5,7 @@
 #include "sqlcipherapi.h"
 #include "sqlcipherlog.h"
 #include "storefiles.h"
+#include "settingsbase.h"
 
 #include <QLoggingCategory>
 #include <QStringList>
@@ -100,12 +101,7 @@ QVariant storedValue(sqlite3_stmt *st, int col)
     }
 }
 
-[[noreturn]] void notFound(const QString &control)
-{
-    throw Error(Error::Kind::NotFound, QStringLiteral("No settings row for '%1'.").arg(control));
-}
-
-class SqlCipherSettingsStore final : public SettingsStore
+class SqlCipherSettingsStore final : public FieldUpdatingSettingsStore
 {
 public:
     explicit SqlCipherSettingsStore(const QString &directory) : m_directory(directory) {}
@@ -170,27 +166,6 @@ public:
             failStore(c, QStringLiteral("Could not add the settings row of '%1'").arg(row.controlName()));
     }
 
-    void writeField(const QString &control, const QString &field, const QVariant &value) override
-    {
-        const int index = SettingsRow::indexOf(field);
-        if (index < 0)
-            throw Error(Error::Kind::InvalidField, QStringLiteral("Item '%1' not found in this collection.").arg(field));
-        SettingsRow row;
-        row.set(index, value); // an empty value empties the field
-        update(control, row, {index});
-    }
-
-    void writeRow(const QString &control, const SettingsRow &row) override
-    {
-        const QVector<int> fields = checkedFields(row);
-        if (fields.isEmpty()) {
-            if (!contains(control))
-                notFound(control);
-            return;
-        }
-        update(control, row, fields);
-    }
-
 private:
     Connection &connection()
     {
@@ -217,7 +192,7 @@ private:
     }
 
     // One statement, so one transaction: every field of `fields` or none.
-    void update(const QString &control, const SettingsRow &row, const QVector<int> &fields)
+    void update(const QString &control, const SettingsRow &row, const QVector<int> &fields) override
     {
         if (control.isEmpty())
             notFound(control);

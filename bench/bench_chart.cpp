@@ -17,6 +17,7 @@
 // A bound that is exceeded ends its benchmark with an error.
 
 #include "benchsupport.h"
+#include "rawsamples.h"
 #include "configcontext.h"
 #include "dataview.h"
 #include "logstore.h"
@@ -40,14 +41,13 @@
 using namespace quellix;
 using namespace quellix::store;
 using Clock = std::chrono::steady_clock;
+using benchsupport::ms;
 
 namespace {
 
 constexpr int kSamples = 1000000;
 constexpr int kControls = 200;
 const QString kViewed = QStringLiteral("Tank042");
-
-double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 QString control(int i) { return QStringLiteral("Tank%1").arg(i % kControls, 3, 10, QLatin1Char('0')); }
 
@@ -125,28 +125,6 @@ Dataset &dataset()
     return d;
 }
 
-// The newest 5,000 samples of the viewed control read into rows, oldest first.
-QVector<SampleRow> rawNewest(sqlite3_stmt *sel)
-{
-    QVector<SampleRow> rows;
-    rows.reserve(5000);
-    const QByteArray name = kViewed.toUtf8();
-    sqlite3_bind_text(sel, 1, name.constData(), -1, SQLITE_STATIC);
-    while (sqlite3_step(sel) == SQLITE_ROW) {
-        SampleRow r;
-        r.num = sqlite3_column_int64(sel, 0);
-        r.record.control = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(sel, 1)));
-        r.time = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(sel, 2)));
-        r.record.inputValue = sqlite3_column_double(sel, 3);
-        r.record.displayValue = sqlite3_column_double(sel, 4);
-        r.record.outputValue = sqlite3_column_double(sel, 5);
-        rows << r;
-    }
-    sqlite3_reset(sel);
-    std::reverse(rows.begin(), rows.end());
-    return rows;
-}
-
 void BM_ChartFill(benchmark::State &state)
 {
     Dataset &d = dataset();
@@ -174,7 +152,7 @@ void BM_ChartFill(benchmark::State &state)
         ours += ms(took);
 
         const auto t1 = Clock::now();
-        const QVector<SampleRow> raws = rawNewest(sel);
+        const QVector<SampleRow> raws = benchsupport::rawNewestSamples(sel, kViewed.toUtf8());
         baseline += ms(Clock::now() - t1);
         benchmark::DoNotOptimize(raws.data());
     }

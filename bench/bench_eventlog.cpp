@@ -30,6 +30,7 @@
 // A bound that is exceeded ends its benchmark with an error.
 
 #include "benchsupport.h"
+#include "rawsamples.h"
 #include "logstore.h"
 #include "quellix.h"
 #include "recordstore.h"
@@ -55,6 +56,8 @@
 
 using namespace quellix::store;
 using Clock = std::chrono::steady_clock;
+using benchsupport::ms;
+using benchsupport::residentKb;
 
 namespace {
 
@@ -72,8 +75,6 @@ const char *logType(int i)
     const int k = (i / kLogControls) % 100;
     return k == 0 ? "SYSTEM" : k < 30 ? "LIMIT" : "USER";
 }
-
-double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 // A keyed connection of its own, as another program has.
 struct Raw
@@ -262,17 +263,6 @@ BENCHMARK(BM_Page)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(30);
 
-long residentKb()
-{
-    long size = 0, resident = 0;
-    if (FILE *f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &size, &resident) != 2)
-            resident = 0;
-        std::fclose(f);
-    }
-    return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
-
 void BM_PageMemory(benchmark::State &state)
 {
     Dataset &d = dataset();
@@ -375,21 +365,7 @@ void BM_NewestSamples(benchmark::State &state)
 
         // The same rows read into the same shape, oldest first.
         const auto t1 = Clock::now();
-        QVector<SampleRow> raws;
-        raws.reserve(5000);
-        sqlite3_bind_text(sel, 1, "Tank042", -1, SQLITE_STATIC);
-        while (sqlite3_step(sel) == SQLITE_ROW) {
-            SampleRow r;
-            r.num = sqlite3_column_int64(sel, 0);
-            r.record.control = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(sel, 1)));
-            r.time = QString::fromUtf8(reinterpret_cast<const char *>(sqlite3_column_text(sel, 2)));
-            r.record.inputValue = sqlite3_column_double(sel, 3);
-            r.record.displayValue = sqlite3_column_double(sel, 4);
-            r.record.outputValue = sqlite3_column_double(sel, 5);
-            raws << r;
-        }
-        sqlite3_reset(sel);
-        std::reverse(raws.begin(), raws.end());
+        const QVector<SampleRow> raws = benchsupport::rawNewestSamples(sel, QByteArrayLiteral("Tank042"));
         baseline += ms(Clock::now() - t1);
         benchmark::DoNotOptimize(raws.data());
     }

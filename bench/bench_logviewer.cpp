@@ -49,14 +49,14 @@
 using namespace quellix;
 using namespace quellix::store;
 using Clock = std::chrono::steady_clock;
+using benchsupport::ms;
+using benchsupport::residentKb;
 
 namespace {
 
 constexpr int kLogRows = 1000000;
 constexpr int kLogControls = 60;
 const QString kViewed = QStringLiteral("Meter07");
-
-double ms(Clock::duration d) { return std::chrono::duration<double, std::milli>(d).count(); }
 
 sqlite3 *openRaw(const QString &file)
 {
@@ -229,17 +229,6 @@ void BM_FilterCommand(benchmark::State &state)
         state.SkipWithError("the first screen took longer than 200 ms");
 }
 BENCHMARK(BM_FilterCommand)->DenseRange(0, 9)->UseManualTime()->Unit(benchmark::kMillisecond)->Iterations(10);
-
-long residentKb()
-{
-    long size = 0, resident = 0;
-    if (FILE *f = std::fopen("/proc/self/statm", "r")) {
-        if (std::fscanf(f, "%ld %ld", &size, &resident) != 2)
-            resident = 0;
-        std::fclose(f);
-    }
-    return resident * (sysconf(_SC_PAGESIZE) / 1024);
-}
 
 // Drags the grid's scroll bar to its end until `rows` are listed.
 void scrollThrough(QTableView *grid, int rows)

@@ -13,6 +13,10 @@
 #include <QDir>
 #include <QTemporaryDir>
 
+#include <chrono>
+#include <cstdio>
+#include <unistd.h>
+
 namespace benchsupport {
 
 /// A fresh temporary directory, current for its lifetime, with stand-by
@@ -34,6 +38,24 @@ struct ScratchDir
     }
     QString path() const { return dir.path(); }
 };
+
+/// A duration in milliseconds.
+inline double ms(std::chrono::steady_clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+/// The process's resident memory in KiB.
+inline long residentKb()
+{
+    long size = 0, resident = 0;
+    if (FILE *f = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(f, "%ld %ld", &size, &resident) != 2)
+            resident = 0;
+        std::fclose(f);
+    }
+    return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
 
 inline int run(int argc, char **argv)
 {

@@ -3,7 +3,7 @@
 #include "handlerstep.h"
 #include "hostcolor.h"
 #include "quellix_p.h"
-#include "configcontext.h"
+#include "windowstate.h"
 #include "passwordprompt.h"
 #include "propsdialog.h"
 #include "error.h"
@@ -110,13 +110,15 @@ void QuellixPrivate::sampleTick()
 
 void QuellixPrivate::configClicked()
 {
-    config::ConfigContext &context = config::configContext();
-    context.controlName = name();
+    // The prompt works on the shared configuration context; the dialog
+    // takes the stores and the name as arguments.
+    const QString controlName = name();
+    config::ConfigContext &context = config::sharedWindowState().config;
+    context.controlName = controlName;
     context.passwordExpected = s.password;
     context.passwordMode = QLatin1String(config::kModeSetup);
 
     QPointer<Quellix> alive(q);
-    const QString controlName = context.controlName;
     // The dialog keeps the stores it edits, whatever becomes of the control.
     const std::shared_ptr<Stores> bound = stores;
     const bool right = config::askPassword(QStringLiteral("Type Your Password To Enter Config."));
@@ -156,27 +158,33 @@ void QuellixPrivate::reloadAfterConfig()
 
 void QuellixPrivate::logsClicked()
 {
-    config::ViewerContext &viewer = config::viewerContext();
-    viewer.controlName = name();
-    viewer.graphType = s.graphType;
-    config::configContext().passwordExpected = s.password;
-    viewer.limits = {s.upperLimit, s.warningLimit, s.cautionLimit, s.lowerLimit};
+    logview::ViewerRequest request;
+    request.controlName = name();
+    request.graphType = s.graphType;
+    request.limits = {s.upperLimit, s.warningLimit, s.cautionLimit, s.lowerLimit};
+    request.password = s.password;
+    request.intervalText = QStringLiteral("Current Recording Interval = ") + numberText(s.recordEvery, NumberForm::Str)
+        + QStringLiteral(" Min.");
+    // What the viewer is opened with stays the process's viewer context.
+    config::SharedWindowState &shared = config::sharedWindowState();
+    shared.viewer.controlName = request.controlName;
+    shared.viewer.graphType = request.graphType;
+    shared.config.passwordExpected = request.password;
+    shared.viewer.limits = request.limits;
     // The viewer reads the log of the stores this control is bound to.
     if (!stores)
         throw Error(Error::Kind::NotOpen, QStringLiteral("The control is not registered: it has no log to view."));
-    viewer.storeLocation = stores->location();
+    request.storeLocation = stores->location();
+    shared.viewer.storeLocation = request.storeLocation;
 
     // Not a child of the control's window: the host may delete the control
     // (and its window) while the viewer is open.
-    logview::LogViewer dialog;
-    dialog.setIntervalText(QStringLiteral("Current Recording Interval = ") + numberText(s.recordEvery, NumberForm::Str)
-                           + QStringLiteral(" Min."));
     QPointer<Quellix> alive(q);
-    dialog.exec();
+    const int chosen = logview::runLogViewer(request, nullptr);
     if (!alive)
         return;
 
-    s.graphType = static_cast<int16_t>(viewer.graphType);
+    s.graphType = static_cast<int16_t>(chosen);
     writeThrough(QStringLiteral("Graph Type"), int(s.graphType));
     Q_EMIT q->Click();
 }

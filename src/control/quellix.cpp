@@ -1,7 +1,9 @@
 #include "quellix.h"
 
 #include "hostcolor.h"
-#include "numbertext.h"
+#include "readouttext.h"
+#include "recordtext.h"
+#include "standbybox.h"
 #include "quellix_p.h"
 #include "error.h"
 
@@ -245,6 +247,7 @@ void QuellixPrivate::logUserAction(const QString &event)
 
 Quellix::Quellix(QWidget *parent) : QWidget(parent), d(new QuellixPrivate(this))
 {
+    config::installStandbyMessageBox();
     d->createFace();
     d->connectButtons();
     d->connectScan();

@@ -4,7 +4,6 @@
 #include "faceaccess.h"
 #include "logstore.h"
 #include "quellix.h"
-#include "recordstore.h"
 #include "stores.h"
 
 #include <QPointer>

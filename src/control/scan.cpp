@@ -9,7 +9,7 @@
 #include "alarmsound.h"
 #include "eventprogram.h"
 #include "handlerstep.h"
-#include "numbertext.h"
+#include "recordtext.h"
 #include "quellix_p.h"
 
 #include <QCoreApplication>

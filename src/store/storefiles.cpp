@@ -2,7 +2,9 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QMessageBox>
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcStoreMessages, "quellix")
 
 namespace quellix::store {
 
@@ -43,9 +45,13 @@ void showInformation(const QString &text, const QString &title)
         handler(text, title);
         return;
     }
-    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok);
-    box.setObjectName(QStringLiteral("f_STANDBY"));
-    box.exec();
+    if (const InformationHandler handler = defaultInformationHandler()) {
+        handler(text, title);
+        return;
+    }
+    // No window library is there to show it: the message is written and
+    // the store goes on.
+    qCInfo(lcStoreMessages, "%s: %s", qUtf8Printable(title), qUtf8Printable(text));
 }
 
 } // namespace quellix::store

@@ -139,6 +139,39 @@ private Q_SLOTS:
         QVERIFY(!QFile::exists(dir.file("NONE.MDB")));
     }
 
+    // The stand-by message goes to the host's handler, else to the default
+    // a window library installed, else to the log: the store itself never
+    // opens a window or waits for anyone.
+    void standByMessageGoesToOneHandler_data()
+    {
+        QTest::addColumn<bool>("host");
+        QTest::addColumn<bool>("fallback");
+        QTest::addColumn<QString>("shownBy");
+        QTest::newRow("host and default") << true << true << "host";
+        QTest::newRow("default only") << false << true << "default";
+        QTest::newRow("neither") << false << false << "log";
+    }
+    void standByMessageGoesToOneHandler()
+    {
+        QFETCH(bool, host);
+        QFETCH(bool, fallback);
+        QFETCH(QString, shownBy);
+        testsupport::StoreDir dir;
+        QStringList shown;
+        store::setInformationHandler(host ? store::InformationHandler([&](const QString &, const QString &title) {
+            shown << "host " + title;
+        }) : store::InformationHandler());
+        store::setDefaultInformationHandler(fallback ? store::InformationHandler([&](const QString &, const QString &title) {
+            shown << "default " + title;
+        }) : store::InformationHandler());
+        if (shownBy == "log")
+            QTest::ignoreMessage(QtInfoMsg, "Create New LOG File.: Please Standby While The New LOG File Is Created.");
+        createLogStore(dir.file("LOG.MDB"));
+        store::setDefaultInformationHandler(nullptr);
+        QVERIFY(QFile::exists(dir.file("LOG.MDB")));
+        QCOMPARE(shown, shownBy == "log" ? QStringList() : QStringList{shownBy + " Create New LOG File."});
+    }
+
     void fileNamesIgnoreLetterCase()
     {
         testsupport::StoreDir dir;

@@ -18,10 +18,10 @@
 
 #include "benchsupport.h"
 #include "rawsamples.h"
-#include "configcontext.h"
+#include "windowstate.h"
 #include "dataview.h"
 #include "logstore.h"
-#include "recordstore.h"
+#include "connectioncache.h"
 #include "sqlcipherlog.h"
 #include "storefiles.h"
 
@@ -130,9 +130,8 @@ void BM_ChartFill(benchmark::State &state)
     Dataset &d = dataset();
     const bool wholeChart = state.range(0) == 1;
     state.SetLabel(wholeChart ? "buffer and 2D Line chart" : "sample buffer");
-    config::viewerContext().controlName = kViewed;
-    config::viewerContext().limits = {900000, 600000, 300000, 1000};
     logview::DataView view;
+    view.setSubject(kViewed, {900000, 600000, 300000, 1000});
     view.setStyle(logview::kStyle2DLine);
 
     sqlite3_stmt *sel = nullptr;
@@ -158,11 +157,11 @@ void BM_ChartFill(benchmark::State &state)
     }
     sqlite3_finalize(sel);
     const double ratio = ours / baseline;
-    const int rows = int(config::sampleBuffer().size());
+    const int rows = int(config::sharedWindowState().sampleBuffer.size());
     state.counters["rows"] = rows;
     state.counters["raw_ms"] = baseline / double(state.iterations());
     state.counters["ratio"] = ratio;
-    if (rows != 5000 || config::sampleBuffer().last().input != QStringLiteral(" 249960.5"))
+    if (rows != 5000 || config::sharedWindowState().sampleBuffer.last().input != QStringLiteral(" 249960.5"))
         state.SkipWithError("not the newest 5000 samples of the control");
     else if (wholeChart && view.chart()->series().size() != 7)
         state.SkipWithError("not the seven series of 2D Line");
@@ -174,8 +173,8 @@ BENCHMARK(BM_ChartFill)->Arg(0)->Arg(1)->UseManualTime()->Unit(benchmark::kMilli
 void BM_ChartDraw(benchmark::State &state)
 {
     Dataset &d = dataset();
-    config::viewerContext().controlName = kViewed;
     logview::DataView view;
+    view.setSubject(kViewed, {});
     view.resize(900, 520);
     view.enter(*d.log);
     for (auto _ : state) {
@@ -183,7 +182,7 @@ void BM_ChartDraw(benchmark::State &state)
         QCoreApplication::processEvents(); // the chart's layout requests
         benchmark::DoNotOptimize(view.grab());
     }
-    state.counters["points"] = config::chartWindow().windowEnd - config::chartWindow().windowStart + 1;
+    state.counters["points"] = config::sharedWindowState().chartWindow.windowEnd - config::sharedWindowState().chartWindow.windowStart + 1;
 }
 BENCHMARK(BM_ChartDraw)->DenseRange(0, 9)->Unit(benchmark::kMillisecond)->Iterations(3);
 

@@ -33,7 +33,7 @@
 #include "rawsamples.h"
 #include "logstore.h"
 #include "quellix.h"
-#include "recordstore.h"
+#include "connectioncache.h"
 #include "sqlcipherlog.h"
 #include "store.h"
 #include "storefiles.h"

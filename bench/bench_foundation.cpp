@@ -14,7 +14,7 @@
 #include "benchsupport.h"
 #include "logstore.h"
 #include "quellix.h"
-#include "recordstore.h"
+#include "connectioncache.h"
 #include "sqlcipherlog.h"
 #include "storefiles.h"
 

@@ -8,7 +8,6 @@
 // A bound that is exceeded ends its benchmark with an error.
 
 #include "benchsupport.h"
-#include "configcontext.h"
 #include "logprint.h"
 #include "logstore.h"
 #include "printrules.h"
@@ -27,12 +26,11 @@ void BM_PrintList(benchmark::State &state)
     const int records = int(state.range(0));
     benchsupport::ScratchDir scratch;
     store::createLogStore(scratch.path() + QStringLiteral("/LOG.MDB"));
-    config::ViewerContext &ctx = config::viewerContext();
-    ctx = {};
-    ctx.storeLocation = store::StoreLocation::directory(scratch.path());
-    ctx.controlName = QStringLiteral("Meter1");
-    ctx.currentFilter = {QStringLiteral("Meter1"), {}};
-    const std::shared_ptr<store::Stores> stores = store::openStores(ctx.storeLocation);
+    logview::PrintRequest job;
+    job.storeLocation = store::StoreLocation::directory(scratch.path());
+    job.controlName = QStringLiteral("Meter1");
+    job.filter = {QStringLiteral("Meter1"), {}};
+    const std::shared_ptr<store::Stores> stores = store::openStores(job.storeLocation);
     // Every sixth record is another control's, so the list is read past
     // records it does not print.
     int mine = 0, others = 0;
@@ -48,14 +46,14 @@ void BM_PrintList(benchmark::State &state)
         ++(other ? others : mine);
     }
     stores->log().flush();
-    const qint64 listed = stores->log().count(ctx.currentFilter);
+    const qint64 listed = stores->log().count(job.filter);
 
     double worst = 0;
     QString message;
     for (auto _ : state) {
         QElapsedTimer clock;
         clock.start();
-        message = logview::printViewerContents(false, nullptr);
+        message = logview::printViewerContents(job);
         worst = std::max(worst, clock.elapsed() / 1000.0);
         state.PauseTiming();
         for (const QString &pdf : QDir(scratch.path()).entryList({QStringLiteral("*.pdf")}))

@@ -25,12 +25,12 @@
 // A bound that is exceeded ends its benchmark with an error.
 
 #include "benchsupport.h"
-#include "configcontext.h"
+#include "windowstate.h"
 #include "logmodel.h"
 #include "logstore.h"
 #include "logviewer.h"
 #include "quellix.h"
-#include "recordstore.h"
+#include "connectioncache.h"
 #include "stores.h"
 
 #include <QElapsedTimer>
@@ -68,6 +68,9 @@ sqlite3 *openRaw(const QString &file)
     return db;
 }
 
+// What every viewer of the benchmarks is opened on.
+logview::ViewerRequest request;
+
 struct Dataset
 {
     benchsupport::ScratchDir dir;
@@ -103,9 +106,9 @@ struct Dataset
         sqlite3_finalize(st);
         sqlite3_exec(raw, "COMMIT", nullptr, nullptr, nullptr);
         sqlite3_exec(raw, "PRAGMA wal_checkpoint(TRUNCATE)", nullptr, nullptr, nullptr);
-        config::viewerContext().storeLocation = StoreLocation::directory(dir.path());
-        config::viewerContext().controlName = kViewed;
-        openStores(config::viewerContext().storeLocation)->log().count({}); // opened, indexes made
+        request.storeLocation = StoreLocation::directory(dir.path());
+        request.controlName = kViewed;
+        openStores(request.storeLocation)->log().count({}); // opened, indexes made
         std::fprintf(stderr, "dataset built in %.1f s\n", ms(Clock::now() - start) / 1000);
     }
 };
@@ -127,7 +130,7 @@ double median(std::vector<double> v)
 
 void resetList()
 {
-    config::ViewerContext &ctx = config::viewerContext();
+    config::ViewerContext &ctx = config::sharedWindowState().viewer;
     ctx.currentLogQuery.clear();
     ctx.currentFilter = {};
     ctx.currentListNone = false;
@@ -170,11 +173,11 @@ void BM_OpenViewer(benchmark::State &state)
     // key) itself.
     std::shared_ptr<Stores> held;
     if (state.range(0) == 1)
-        held = openStores(config::viewerContext().storeLocation);
+        held = openStores(request.storeLocation);
     state.SetLabel(held ? "stores held by the control" : "stores opened by the viewer");
     for (auto _ : state) {
         const auto start = Clock::now();
-        logview::LogViewer v;
+        logview::LogViewer v(request);
         v.show();
         benchmark::DoNotOptimize(v.grab());
         times.push_back(ms(Clock::now() - start));
@@ -200,7 +203,7 @@ void BM_FilterCommand(benchmark::State &state)
     dataset();
     resetList();
     const int n = int(state.range(0));
-    logview::LogViewer v;
+    logview::LogViewer v(request);
     v.show();
     auto *grid = v.findChild<QTableView *>(QStringLiteral("dbgrid_LOG"));
     // 0, 1: the control filters; 2-5: the messages under All Controls;
@@ -247,7 +250,7 @@ void BM_ScrollMemory(benchmark::State &state)
     int rows = 0;
     for (auto _ : state) {
         const long before = residentKb();
-        logview::LogViewer v;
+        logview::LogViewer v(request);
         v.show();
         auto *grid = v.findChild<QTableView *>(QStringLiteral("dbgrid_LOG"));
         scrollThrough(grid, 100000);
@@ -274,9 +277,8 @@ void BM_ScanWhileViewing(benchmark::State &state)
     // The scan period comes from the settings row when it is loaded.
     openStores(StoreLocation::directory(d.dir.path()))->settings().writeField(kViewed, QStringLiteral("Scanrate"), 100);
     control.REGISTER();
-    // Registration points the viewer context nowhere; the Logs button would
-    // fill it from the control, as here.
-    config::viewerContext().storeLocation = StoreLocation::directory(d.dir.path());
+    // The viewer is opened on the control's stores, as its Logs button would.
+    request.storeLocation = StoreLocation::directory(d.dir.path());
     control.show();
     double worst = 0;
     int scans = 0;
@@ -293,7 +295,7 @@ void BM_ScanWhileViewing(benchmark::State &state)
         while (settle.elapsed() < 300)
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         {
-            logview::LogViewer v;
+            logview::LogViewer v(request);
             v.show();
             QCoreApplication::processEvents();
             for (const char *c : {"c_ALLCONTROLS", "c_SYSTEM", "c_USER", "c_LIMIT", "c_ALLEVENTS", "c_THISCONTROLONLY",

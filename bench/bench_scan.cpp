@@ -15,8 +15,7 @@
 #include "benchsupport.h"
 #include "logstore.h"
 #include "quellix.h"
-#include "recordstore.h"
-#include "storefiles.h"
+#include "stores.h"
 
 #include <benchmark/benchmark.h>
 
@@ -28,7 +27,6 @@
 #include <QTemporaryDir>
 #include <QTimer>
 
-#include <sqlcipher/sqlite3.h>
 #include <sys/resource.h>
 
 using namespace quellix::store;
@@ -70,18 +68,14 @@ struct Panel
             m->REGISTER(); // creates every row with factory values
         {
             // Scan rate and logging switches as a configured panel has them.
-            Cursor c;
-            c.setDatabaseName(storeFilePath(scratch.path(), QStringLiteral("SETTINGS.MDB")));
-            c.setRecordSource(QStringLiteral("Settings"));
-            c.refresh();
-            for (c.moveFirst(); !c.eof(); c.moveNext()) {
-                c.edit();
-                c.setField(QStringLiteral("Scanrate"), kScanMs);
-                for (const char *f : {"Log Upper Reaching", "Log Warning Reaching", "Log Caution Reaching",
-                                      "Log Normal Reaching", "Log Lower Reaching", "Log User Actions"})
-                    c.setField(QString::fromLatin1(f), true);
-                c.update();
-            }
+            SettingsRow configured;
+            configured.set(QStringLiteral("Scanrate"), kScanMs);
+            for (const char *f : {"Log Upper Reaching", "Log Warning Reaching", "Log Caution Reaching",
+                                  "Log Normal Reaching", "Log Lower Reaching", "Log User Actions"})
+                configured.set(QString::fromLatin1(f), true);
+            const std::shared_ptr<Stores> stores = openStores(StoreLocation::directory(scratch.path()));
+            for (Quellix *m : controls)
+                stores->settings().writeRow(m->objectName(), configured);
         }
         for (Quellix *m : controls) {
             m->REGISTER();

@@ -4,7 +4,7 @@
 // current, and a main() that runs the benchmarks inside a QApplication
 // (offscreen unless a platform is chosen).
 
-#include "recordstore.h"
+#include "connectioncache.h"
 #include "storefiles.h"
 
 #include <benchmark/benchmark.h>

@@ -10,9 +10,11 @@
 namespace quellix {
 
 /// Shows the stores' information messages (the stand-by messages before a
-/// store file is created). The default shows a modal message box and
-/// returns when the operator closes it; an unattended host installs its
-/// own. A null handler restores the default.
+/// store file is created). Once a Quellix widget exists the default shows a
+/// modal message box and returns when the operator closes it; a process
+/// without the widgets gets the message on the "quellix" logging category.
+/// An unattended host installs its own. A null handler restores the
+/// default.
 using InformationHandler = std::function<void(const QString &text, const QString &title)>;
 QUELLIX_CORE_EXPORT void setInformationHandler(InformationHandler handler);
 

@@ -1,6 +1,6 @@
 #include "passwordprompt.h"
 
-#include "configcontext.h"
+#include "windowstate.h"
 
 #include <QApplication>
 #include <QHBoxLayout>
@@ -131,7 +131,7 @@ void PasswordPrompt::keyPressEvent(QKeyEvent *event)
 
 void PasswordPrompt::okClicked()
 {
-    const ConfigContext &ctx = configContext();
+    const ConfigContext &ctx = sharedWindowState().config;
     const GateOutcome outcome = gateDecision(ctx.passwordMode, m_password->text(), ctx.passwordExpected);
     if (outcome == GateOutcome::Refused) {
         showWrongPassword(this);

@@ -4,7 +4,7 @@
 // dialog (mode "SETUP") and of the log viewer's two deletes ("LOG",
 // "DATA"). One prompt per process, created on first use and shown modally;
 // it compares what the operator types with the configuration context's
-// passwordExpected (configcontext.h). A wrong password shows a message and
+// passwordExpected (windowstate.h). A wrong password shows a message and
 // the operator may try again, without limit.
 
 #include <QDialog>

@@ -1,6 +1,6 @@
 #include "programbrowser.h"
 
-#include "configcontext.h"
+#include "windowstate.h"
 
 #include <QComboBox>
 #include <QDialog>
@@ -81,6 +81,8 @@ public:
     explicit ProgramBrowser(QWidget *parent);
 
     void reject() override;
+    /// The path OK chose; empty until then and after Cancel.
+    QString chosen() const { return m_chosen; }
 
 protected:
     void showEvent(QShowEvent *event) override
@@ -105,6 +107,7 @@ private:
     QListWidget *m_files = nullptr;
     QLabel *m_path = nullptr;
     QLineEdit *m_fileName = nullptr;
+    QString m_chosen;
     QString m_start;     // the process's directory when the window opened
     QString m_directory; // the one current directory of the tree
     bool m_revealPending = false; // the tree has yet to show m_directory
@@ -272,7 +275,8 @@ void ProgramBrowser::okClicked()
     const QString name = m_fileName->text();
     if (name.isEmpty())
         return; // nothing chosen yet: the window stays open
-    chosenProgramPath() = joinProgramPath(m_directory, name);
+    m_chosen = joinProgramPath(m_directory, name);
+    sharedWindowState().chosenProgramPath = m_chosen;
     accept();
 }
 
@@ -281,20 +285,23 @@ void ProgramBrowser::reject()
     // Cancel, Escape and the close box alike: nothing is chosen, so the
     // Browse button leaves its field as it was, whatever an earlier
     // opening picked.
-    chosenProgramPath().clear();
+    m_chosen.clear();
+    sharedWindowState().chosenProgramPath.clear();
     QDialog::reject();
 }
 
 } // namespace
 
-void runProgramBrowser(QWidget *parent)
+QString runProgramBrowser(QWidget *parent)
 {
     // On the heap and watched: a host that deletes the parent window while
     // the browser is open deletes the browser with it, and it must not be
     // freed a second time here.
     QPointer<ProgramBrowser> browser = new ProgramBrowser(parent);
     browser->exec();
+    const QString chosen = browser ? browser->chosen() : QString();
     delete browser.data();
+    return chosen;
 }
 
 } // namespace quellix::config

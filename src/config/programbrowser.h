@@ -3,19 +3,21 @@
 // The event-program browser f_BROWSE: picks a program file from the file
 // system for an event-program path field of the properties dialog.
 
+#include <QString>
 #include <QStringList>
 
 class QWidget;
 
 namespace quellix::config {
 
-/// Shows the browser modally over `parent` and returns when it closes. OK
-/// with a file name sets chosenProgramPath() (configcontext.h) to the
-/// directory + "/" + the name as typed (joinProgramPath()); OK without a
-/// name leaves the window open. Cancel, Escape and the close box empty the
-/// chosen path, so an earlier pick is never taken again. The caller copies
-/// a non-empty chosenProgramPath() into its field.
-void runProgramBrowser(QWidget *parent);
+/// Shows the browser modally over `parent` and returns, when it closes, the
+/// path chosen: after OK with a file name the directory + "/" + the name as
+/// typed (joinProgramPath()); OK without a name leaves the window open.
+/// Cancel, Escape and the close box return an empty path, so an earlier
+/// pick is never taken again. The caller copies a non-empty path into its
+/// field. The choice is also kept as the process's chosen program path
+/// (windowstate.h).
+QString runProgramBrowser(QWidget *parent);
 
 /// The chosen path of a directory and a file name as typed: joined by "/",
 /// except that a directory already ending in "/" (the root) gets none.

@@ -1,7 +1,6 @@
 #include "propsdialog.h"
 
 #include "alarmsound.h"
-#include "configcontext.h"
 #include "error.h"
 #include "programbrowser.h"
 #include "propsrules.h"
@@ -784,10 +783,9 @@ void PropsDialog::scanRateTimerFired()
 void PropsDialog::browseClicked(int level)
 {
     QPointer<PropsDialog> self(this);
-    runProgramBrowser(this);
+    const QString path = runProgramBrowser(this);
     if (!self)
         return;
-    const QString path = chosenProgramPath();
     if (path.isEmpty())
         return;
     const int size = SettingsRow::definition(SettingsRow::indexOf(

@@ -1,6 +1,6 @@
 #include "propsrules.h"
 
-#include "numbertext.h"
+#include "recordtext.h"
 
 #include <QLocale>
 

@@ -4,9 +4,8 @@
 #include "alarmprompt.h"
 
 #include "logstore.h"
-#include "numbertext.h"
+#include "recordtext.h"
 #include "error.h"
-#include "recordstore.h"
 #include "stores.h"
 #include "storefiles.h"
 

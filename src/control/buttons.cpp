@@ -1,7 +1,7 @@
 // The operator buttons, the event relays of the face and periodic recording.
 
 #include "quellix_p.h"
-#include "configcontext.h"
+#include "windowstate.h"
 #include "passwordprompt.h"
 #include "propsdialog.h"
 #include "error.h"
@@ -44,13 +44,15 @@ void QuellixPrivate::resetClicked()
 
 void QuellixPrivate::configClicked()
 {
-    config::ConfigContext &context = config::configContext();
-    context.controlName = name();
+    // The prompt works on the shared configuration context; the dialog
+    // takes the stores and the name as arguments.
+    const QString controlName = name();
+    config::ConfigContext &context = config::sharedWindowState().config;
+    context.controlName = controlName;
     context.passwordExpected = state().password;
     context.passwordMode = QLatin1String(config::kModeSetup);
 
     QPointer<Quellix> alive(q);
-    const QString controlName = context.controlName;
     // The dialog keeps the stores it edits, whatever becomes of the control.
     const std::shared_ptr<Stores> bound = e->stores;
     const bool right = config::askPassword(QStringLiteral("Type Your Password To Enter Config."));
@@ -86,27 +88,33 @@ void QuellixPrivate::reloadAfterConfig()
 
 void QuellixPrivate::logsClicked()
 {
-    config::ViewerContext &viewer = config::viewerContext();
-    viewer.controlName = name();
     const ControlState &s = state();
-    viewer.graphType = s.graphType;
-    config::configContext().passwordExpected = s.password;
-    viewer.limits = {s.upperLimit, s.warningLimit, s.cautionLimit, s.lowerLimit};
+    logview::ViewerRequest request;
+    request.controlName = name();
+    request.graphType = s.graphType;
+    request.limits = {s.upperLimit, s.warningLimit, s.cautionLimit, s.lowerLimit};
+    request.password = s.password;
+    request.intervalText = QStringLiteral("Current Recording Interval = ") + numberText(s.recordEvery, NumberForm::Str)
+        + QStringLiteral(" Min.");
+    // What the viewer is opened with stays the process's viewer context.
+    config::SharedWindowState &shared = config::sharedWindowState();
+    shared.viewer.controlName = request.controlName;
+    shared.viewer.graphType = request.graphType;
+    shared.config.passwordExpected = request.password;
+    shared.viewer.limits = request.limits;
     // The viewer reads the log of the stores this control is bound to.
     if (!e->stores)
         throw Error(Error::Kind::NotOpen, QStringLiteral("The control is not registered: it has no log to view."));
-    viewer.storeLocation = e->stores->location();
+    request.storeLocation = e->stores->location();
+    shared.viewer.storeLocation = request.storeLocation;
 
     // Not a child of the control's window: the host may delete the control
     // (and its window) while the viewer is open.
-    logview::LogViewer dialog;
-    dialog.setIntervalText(QStringLiteral("Current Recording Interval = ") + numberText(s.recordEvery, NumberForm::Str)
-                           + QStringLiteral(" Min."));
     QPointer<Quellix> alive(q);
-    dialog.exec();
+    const int chosen = logview::runLogViewer(request, nullptr);
     if (!alive)
         return;
 
-    engine->setGraphType(viewer.graphType);
+    engine->setGraphType(chosen);
     Q_EMIT q->Click();
 }

@@ -6,7 +6,8 @@
 #include "alarmprompt.h"
 #include "alarmsound.h"
 #include "hostcolor.h"
-#include "numbertext.h"
+#include "readouttext.h"
+#include "recordtext.h"
 #include "quellix_p.h"
 #include "standbybox.h"
 #include "error.h"
@@ -224,7 +225,7 @@ void QuellixPrivate::outputTextEdited()
 
 Quellix::Quellix(QWidget *parent) : QWidget(parent), d(new QuellixPrivate(this))
 {
-    installStandByBox();
+    config::installStandbyMessageBox();
     d->engine = new Engine(this);
     d->e = EnginePrivate::get(d->engine);
     d->e->nameOwner = this;

@@ -5,7 +5,7 @@
 
 #include "error.h"
 #include "handlerstep.h"
-#include "numbertext.h"
+#include "recordtext.h"
 #include "recording.h"
 
 #include <QLoggingCategory>

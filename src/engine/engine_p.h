@@ -7,7 +7,7 @@
 #include "controlstate.h"
 #include "engine.h"
 #include "logstore.h"
-#include "numbertext.h"
+#include "recordtext.h"
 #include "stores.h"
 
 #include <QPointer>

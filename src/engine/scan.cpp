@@ -7,7 +7,7 @@
 
 #include "engine_p.h"
 #include "handlerstep.h"
-#include "numbertext.h"
+#include "recordtext.h"
 
 #include <QCoreApplication>
 #include <QLoggingCategory>

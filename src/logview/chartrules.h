@@ -5,7 +5,7 @@
 // of the scroll bar and a change of the points field, the series a fill
 // puts into the chart, and the details of a selected point.
 
-#include "configcontext.h"
+#include "windowstate.h"
 
 #include <QString>
 #include <QStringView>

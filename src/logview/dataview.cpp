@@ -1,8 +1,8 @@
 #include "dataview.h"
 
 #include "chartrules.h"
-#include "configcontext.h"
-#include "numbertext.h"
+#include "windowstate.h"
+#include "recordtext.h"
 
 #include <QAreaSeries>
 #include <QBarSeries>
@@ -191,8 +191,9 @@ void fillSampleBuffer(store::EventLog &log, const QString &control)
         buffer.append({r.time, numberText(r.record.inputValue, NumberForm::Str),
                        numberText(r.record.displayValue, NumberForm::Str),
                        numberText(r.record.outputValue, NumberForm::Str)});
-    config::sampleBuffer() = std::move(buffer);
-    config::chartWindow() = windowAfterFill(config::chartWindow(), int(config::sampleBuffer().size()));
+    config::SharedWindowState &shared = config::sharedWindowState();
+    shared.sampleBuffer = std::move(buffer);
+    shared.chartWindow = windowAfterFill(shared.chartWindow, int(shared.sampleBuffer.size()));
 }
 
 void populateChart(QChart *chart, int style, const std::array<bool, 3> &selected,
@@ -205,8 +206,8 @@ void populateChart(QChart *chart, int style, const std::array<bool, 3> &selected
         chart->removeAxis(axis);
         delete axis;
     }
-    const ChartPlan plan = planChart(style == kStyle2DLine, selected, limits, config::chartWindow(),
-                                     config::sampleBuffer());
+    const config::SharedWindowState &shared = config::sharedWindowState();
+    const ChartPlan plan = planChart(style == kStyle2DLine, selected, limits, shared.chartWindow, shared.sampleBuffer);
     if (plan.series.isEmpty())
         return;
     if (plan.rowCount == 0) {
@@ -380,6 +381,8 @@ struct DataView::Private
     QLabel *dateLabel = nullptr, *timeLabel = nullptr, *valueLabel = nullptr;
     QLineEdit *date = nullptr, *time = nullptr, *value = nullptr;
     QLabel *message = nullptr;
+    QString control;                // the viewed control
+    std::array<double, 4> limits{}; // its limits: upper, warning, caution, lower
     int style = kStyle2DLine;
     bool active = false;   // between enter() and leave()
     bool rewriting = false; // the points field is written by a rule
@@ -397,15 +400,14 @@ struct DataView::Private
 
 void DataView::Private::redraw()
 {
-    config::ChartWindow &w = config::chartWindow();
-    w.seriesCount = int(std::count_if(selectors.cbegin(), selectors.cend(),
-                                      [](const QCheckBox *c) { return c->isChecked(); }));
+    config::SharedWindowState &shared = config::sharedWindowState();
+    shared.chartWindow.seriesCount = int(std::count_if(selectors.cbegin(), selectors.cend(),
+                                                       [](const QCheckBox *c) { return c->isChecked(); }));
     for (QCheckBox *c : selectors)
         c->setVisible(active && style != kStyle2DLine);
     const std::array<bool, 3> chosen = q->selectors();
-    const std::array<double, 4> &limits = config::viewerContext().limits;
     populateChart(chart, style, chosen, limits);
-    plan = planChart(style == kStyle2DLine, chosen, limits, w, config::sampleBuffer());
+    plan = planChart(style == kStyle2DLine, chosen, limits, shared.chartWindow, shared.sampleBuffer);
     connectClicks();
 }
 
@@ -436,7 +438,7 @@ void DataView::Private::connectClicks()
 
 void DataView::Private::showPoint(int seriesIndex, int k)
 {
-    const std::optional<PointDetails> details = pointDetails(plan, seriesIndex, k, config::sampleBuffer());
+    const std::optional<PointDetails> details = pointDetails(plan, seriesIndex, k, config::sharedWindowState().sampleBuffer);
     if (!details)
         return;
     date->setText(details->date);
@@ -467,7 +469,7 @@ void DataView::Private::writePoints(int shown)
 
 void DataView::Private::applyWindow(const WindowChange &change)
 {
-    config::chartWindow() = change.window;
+    config::sharedWindowState().chartWindow = change.window;
     if (change.rewritePoints)
         writePoints(change.window.pointsShown);
     redraw();
@@ -475,7 +477,7 @@ void DataView::Private::applyWindow(const WindowChange &change)
 
 void DataView::Private::scrolled(int position, bool dragging)
 {
-    applyWindow(windowAfterScroll(config::chartWindow(), position, dragging));
+    applyWindow(windowAfterScroll(config::sharedWindowState().chartWindow, position, dragging));
 }
 
 void DataView::Private::pointsEdited()
@@ -487,7 +489,7 @@ void DataView::Private::pointsEdited()
         const QSignalBlocker block(stepper);
         stepper->setValue(asked);
     }
-    applyWindow(windowAfterPoints(config::chartWindow(), asked));
+    applyWindow(windowAfterPoints(config::sharedWindowState().chartWindow, asked));
 }
 
 DataView::DataView(QWidget *parent) : QWidget(parent), d(std::make_unique<Private>())
@@ -603,13 +605,18 @@ void DataView::setStyle(int code)
     if (code < 0 || code > 9)
         return;
     d->style = code;
-    config::viewerContext().graphType = code;
     guarded("drawing the chart", [&] { d->redraw(); });
 }
 
 int DataView::style() const
 {
     return d->style;
+}
+
+void DataView::setSubject(const QString &controlName, const std::array<double, 4> &limits)
+{
+    d->control = controlName;
+    d->limits = limits;
 }
 
 std::array<bool, 3> DataView::selectors() const
@@ -625,12 +632,12 @@ QChart *DataView::chart() const
 void DataView::fill(store::EventLog &log)
 {
     guarded("filling the chart", [&] {
-        fillSampleBuffer(log, config::viewerContext().controlName);
+        fillSampleBuffer(log, d->control);
         d->redraw();
         // The scroll bar and the stepper reach no further than the samples
         // now held (after Clear Data: none), so no position names a sample
         // that is gone.
-        const config::ChartWindow &w = config::chartWindow();
+        const config::ChartWindow &w = config::sharedWindowState().chartWindow;
         const QSignalBlocker blockScroll(d->scroll);
         d->scroll->setRange(std::min(1, w.pointCount), w.pointCount);
         d->scroll->setValue(w.windowStart);
@@ -643,7 +650,7 @@ void DataView::enter(store::EventLog &log)
 {
     d->active = true;
     guarded("entering the data view", [&] {
-        d->chart->setTitle(QStringLiteral("Recorded Data For ") + config::viewerContext().controlName);
+        d->chart->setTitle(QStringLiteral("Recorded Data For ") + d->control);
         for (QWidget *w : {static_cast<QWidget *>(d->view), static_cast<QWidget *>(d->pointsLabel),
                            static_cast<QWidget *>(d->points), static_cast<QWidget *>(d->stepper),
                            static_cast<QWidget *>(d->scroll)})
@@ -653,7 +660,7 @@ void DataView::enter(store::EventLog &log)
         d->showDetails(false);
         fill(log);
 
-        config::ChartWindow &w = config::chartWindow();
+        config::ChartWindow &w = config::sharedWindowState().chartWindow;
         w.pointsShown = w.pointCount;
         {
             const QSignalBlocker block(d->stepper);

@@ -31,8 +31,8 @@ struct ChartStyle
 const std::array<ChartStyle, 10> &chartStyles();
 inline constexpr int kStyle2DLine = 3;
 
-/// Reads the newest samples (at most 5000) of `control` into sampleBuffer()
-/// (configcontext.h), oldest first, sets the chart window's point count and
+/// Reads the newest samples (at most 5000) of `control` into the shared
+/// sample buffer (windowstate.h), oldest first, sets the chart window's point count and
 /// keeps the window inside the samples now held (windowAfterFill(),
 /// chartrules.h). Store failures are skipped: the buffer then keeps what it
 /// held.
@@ -52,15 +52,20 @@ public:
     explicit DataView(QWidget *parent = nullptr);
     ~DataView() override;
 
+    /// What the chart is of: the viewed control (its samples, the chart's
+    /// title) and its limits (upper, warning, caution, lower) drawn as flat
+    /// lines in 2D Line. Takes effect at the next fill or redraw.
+    void setSubject(const QString &controlName, const std::array<double, 4> &limits);
+
     /// The chart style code; a code outside 0…9 keeps the current style.
-    /// A valid code also becomes the viewer context's graphType, and the
-    /// chart is drawn again from the sample buffer (fill() reads the store).
+    /// The chart is drawn again from the sample buffer (fill() reads the
+    /// store).
     void setStyle(int code);
     int style() const;
     /// Which of the three selectors (input, display, output) are checked.
     std::array<bool, 3> selectors() const;
 
-    /// Fills the sample buffer from `log` for the viewed control and redraws
+    /// Fills the sample buffer from `log` for the subject's control and redraws
     /// the chart (the chart fill); the scroll bar and stepper then reach no
     /// further than the samples held.
     void fill(store::EventLog &log);

@@ -1,6 +1,5 @@
 #include "logprint.h"
 
-#include "configcontext.h"
 #include "dataview.h"
 #include "logmodel.h"
 #include "printrules.h"
@@ -300,9 +299,8 @@ QString freePdfPath(const QString &dir)
     }
 }
 
-QString pdfDirectory()
+QString pdfDirectory(const store::StoreLocation &location)
 {
-    const store::StoreLocation &location = config::viewerContext().storeLocation;
     if (location.kind() == store::StoreLocation::Kind::Directory && !location.address().isEmpty())
         return location.address();
     return QDir::currentPath();
@@ -310,9 +308,8 @@ QString pdfDirectory()
 
 } // namespace
 
-QString printViewerContents(bool dataView, const DataView *chart)
+QString printViewerContents(const PrintRequest &request)
 {
-    const config::ViewerContext &ctx = config::viewerContext();
     const QString nothing = QStringLiteral("Nothing to print: the list is empty.");
     QString pdfPath;
     // A PDF cut short by a failure is not left behind as if it were the print.
@@ -321,11 +318,11 @@ QString printViewerContents(bool dataView, const DataView *chart)
             QFile::remove(pdfPath);
     };
     try {
-        if (!dataView && ctx.currentListNone)
+        if (!request.dataView && request.listNone)
             return nothing;
-        const std::shared_ptr<store::Stores> stores = store::openStores(ctx.storeLocation);
+        const std::shared_ptr<store::Stores> stores = store::openStores(request.storeLocation);
         store::EventLog &log = stores->log();
-        if (!dataView && log.count(ctx.currentFilter) == 0)
+        if (!request.dataView && log.count(request.filter) == 0)
             return nothing;
 
         const QPrinterInfo installed = QPrinterInfo::defaultPrinter();
@@ -337,20 +334,17 @@ QString printViewerContents(bool dataView, const DataView *chart)
         } else {
             printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
             printer->setOutputFormat(QPrinter::PdfFormat);
-            pdfPath = where = freePdfPath(pdfDirectory());
+            pdfPath = where = freePdfPath(pdfDirectory(request.storeLocation));
             printer->setOutputFileName(where);
         }
         printer->setDocName(QStringLiteral("Log Print"));
         printer->setPageOrientation(QPageLayout::Landscape);
 
         int pages = 1;
-        if (dataView) {
-            const int style = chart ? chart->style() : ctx.graphType;
-            const std::array<bool, 3> selected = chart ? chart->selectors() : std::array<bool, 3>{true, true, true};
-            printChart(*printer, log, ctx.controlName, style, selected, ctx.limits);
-        } else {
-            pages = printLogList(*printer, log, ctx.currentFilter, ctx.controlName);
-        }
+        if (request.dataView)
+            printChart(*printer, log, request.controlName, request.style, request.selected, request.limits);
+        else
+            pages = printLogList(*printer, log, request.filter, request.controlName);
         if (pages == 0)
             return nothing;
         return QStringLiteral("Printed %1 %2 to %3").arg(pages).arg(pages == 1 ? QStringLiteral("page") : QStringLiteral("pages"), where);

@@ -26,19 +26,29 @@ QT_END_NAMESPACE
 
 namespace quellix::logview {
 
-class DataView;
+/// What the viewer prints and where its records are.
+struct PrintRequest
+{
+    store::StoreLocation storeLocation;
+    QString controlName; ///< the viewed control: titles, and the chart's samples
+    bool dataView = false; ///< the chart (true) or the current list (false)
+    store::LogFilter filter; ///< the current list
+    bool listNone = false;   ///< the current list names no record at all
+    int style = 3;           ///< the chart style code (3: 2D Line)
+    std::array<bool, 3> selected{true, true, true}; ///< series input, display, output
+    std::array<double, 4> limits{};                 ///< upper, warning, caution, lower
+};
 
-/// The viewer's m_PRINT. Prints what the viewer shows, for the viewer
-/// context (configcontext.h) as it stands: in the log view (`dataView`
-/// false) the current list (its currentFilter; nothing when currentListNone
-/// or when the list is empty), in the data view the chart of the viewed
-/// control with the style and selectors of `chart` (the viewer context's
-/// graphType and all three series when `chart` is null) and the chart
-/// window as the viewer left it. Never throws: the returned text, for the
-/// viewer's status line, says where the pages went ("Printed 3 pages to
-/// /dir/Log Print 20261209-081500.pdf", or to the printer by name), that
-/// there was nothing to print, or why printing failed.
-QString printViewerContents(bool dataView, const DataView *chart);
+/// The viewer's m_PRINT. Prints what the viewer shows: in the log view the
+/// current list (nothing when listNone or when the list is empty), in the
+/// data view the chart of the viewed control in `style` with the selected
+/// series, over the chart window as the viewer left it. Never throws: the
+/// returned text, for the viewer's status line, says where the pages went
+/// ("Printed 3 pages to /dir/Log Print 20261209-081500.pdf", or to the
+/// printer by name), that there was nothing to print, or why printing
+/// failed. Without a printer the PDF goes to the store directory (the
+/// current directory when the store is a server).
+QString printViewerContents(const PrintRequest &request);
 
 /// Prints the list `filter` selects in `log` as pages of 35 records, reading
 /// one page of records at a time; returns the number of pages printed (0

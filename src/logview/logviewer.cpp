@@ -1,12 +1,12 @@
 #include "logviewer.h"
 
-#include "configcontext.h"
 #include "csvexport.h"
 #include "dataview.h"
 #include "logmodel.h"
 #include "logprint.h"
 #include "logquery.h"
 #include "passwordprompt.h"
+#include "windowstate.h"
 
 #include <QAction>
 #include <QHeaderView>
@@ -29,9 +29,12 @@ Q_LOGGING_CATEGORY(lcLogView, "quellix.logview")
 
 namespace quellix::logview {
 
-using config::viewerContext;
-
 namespace {
+
+config::ViewerContext &kept()
+{
+    return config::sharedWindowState().viewer;
+}
 
 const char *const kFilterButtons[] = {"c_LIMIT", "c_USER", "c_SYSTEM", "c_ALLEVENTS", "c_THISCONTROLONLY",
                                       "c_ALLCONTROLS"};
@@ -61,8 +64,8 @@ QString whyOf(const std::exception_ptr &failure)
 
 } // namespace
 
-LogViewer::LogViewer(QWidget *parent)
-    : QDialog(parent)
+LogViewer::LogViewer(const ViewerRequest &request, QWidget *parent)
+    : QDialog(parent), m_request(request), m_chosenStyle(request.graphType)
 {
     setObjectName(QStringLiteral("f_LOG"));
     setWindowTitle(QStringLiteral("Log View"));
@@ -79,6 +82,7 @@ LogViewer::LogViewer(QWidget *parent)
     m_interval->setReadOnly(true);
     m_interval->setFocusPolicy(Qt::NoFocus);
     m_interval->setMaximumWidth(m_interval->fontMetrics().horizontalAdvance(QLatin1Char('0')) * 40);
+    m_interval->setText(m_request.intervalText);
     layout->addWidget(m_interval);
 
     m_model = new LogModel(this);
@@ -105,6 +109,7 @@ LogViewer::LogViewer(QWidget *parent)
     layout->addWidget(m_grid, 1);
 
     m_chart = new DataView(this);
+    m_chart->setSubject(m_request.controlName, m_request.limits);
     layout->addWidget(m_chart, 1);
 
     m_status = new QLabel(this);
@@ -113,10 +118,10 @@ LogViewer::LogViewer(QWidget *parent)
     m_status->setWordWrap(true);
     layout->addWidget(m_status);
 
-    // Opening: the chart style of the context with its item checked (a code
+    // Opening: the chart style of the request with its item checked (a code
     // outside 0…9 keeps the chart's own and checks none), then the log view
     // with the list as the current log query names it.
-    const int code = viewerContext().graphType;
+    const int code = m_request.graphType;
     step([&] { m_chart->setStyle(code); });
     for (const ChartStyle &style : chartStyles())
         m_items.value(QString::fromLatin1(style.objectName))->setChecked(style.code == code);
@@ -281,29 +286,24 @@ QString LogViewer::statusText() const
     return m_status->text();
 }
 
-void LogViewer::setIntervalText(const QString &text)
-{
-    m_interval->setText(text);
-}
-
 std::shared_ptr<store::Stores> LogViewer::stores() const
 {
     // Found anew for every command: a store file replaced by another program
     // is read from its new file.
-    return store::openStores(viewerContext().storeLocation);
+    return store::openStores(m_request.storeLocation);
 }
 
 void LogViewer::showList()
 {
-    const config::ViewerContext &ctx = viewerContext();
+    const config::ViewerContext &ctx = kept();
     m_model->show(stores(), ctx.currentFilter, ctx.currentListNone);
 }
 
 void LogViewer::controlCommand(ControlScope scope)
 {
     setStatus({});
-    config::ViewerContext &ctx = viewerContext();
-    const ListQuery query = logview::controlCommand(scope, ctx.controlName);
+    config::ViewerContext &ctx = kept();
+    const ListQuery query = logview::controlCommand(scope, m_request.controlName);
     ctx.currentLogQuery = query.text;
     ctx.currentFilter = query.filter;
     ctx.currentListNone = query.none;
@@ -316,8 +316,8 @@ void LogViewer::controlCommand(ControlScope scope)
 void LogViewer::messageCommand(MessageKind kind)
 {
     setStatus({});
-    config::ViewerContext &ctx = viewerContext();
-    const ListQuery query = logview::messageCommand(kind, ctx.controlFilter, ctx.controlName);
+    config::ViewerContext &ctx = kept();
+    const ListQuery query = logview::messageCommand(kind, ctx.controlFilter, m_request.controlName);
     ctx.currentLogQuery = query.text;
     ctx.currentFilter = query.filter;
     ctx.currentListNone = query.none;
@@ -393,14 +393,14 @@ void LogViewer::clearCommand()
 
 void LogViewer::clearLog()
 {
-    config::configContext().passwordMode = QLatin1String(config::kModeLog);
+    prepareGate(config::kModeLog);
     QPointer<LogViewer> alive(this);
     const bool right = config::askPassword(QStringLiteral("Type Your Password To Confirm Delete"))
         && config::PasswordPrompt::instance().lastOutcome() == config::GateOutcome::DeleteLog;
     if (!alive)
         return;
     // Exactly the current list goes: the filter the list runs, not its text.
-    const config::ViewerContext &ctx = viewerContext();
+    const config::ViewerContext &ctx = kept();
     qint64 removed = 0;
     bool failed = false;
     if (right && !ctx.currentListNone) {
@@ -430,7 +430,7 @@ void LogViewer::clearLog()
 
 void LogViewer::clearData()
 {
-    config::configContext().passwordMode = QLatin1String(config::kModeData);
+    prepareGate(config::kModeData);
     QPointer<LogViewer> alive(this);
     const bool right = config::askPassword(QStringLiteral("Type Your Password To Confirm Delete"))
         && config::PasswordPrompt::instance().lastOutcome() == config::GateOutcome::DeleteSamples;
@@ -438,7 +438,7 @@ void LogViewer::clearData()
         return;
     // A control without a name has no samples: an empty name would mean
     // every control's to the store.
-    const QString control = viewerContext().controlName;
+    const QString control = m_request.controlName;
     if (right && !control.isEmpty())
         step([&] { stores()->log().removeSamples(control); });
     step([this] { m_chart->fill(stores()->log()); });
@@ -449,20 +449,31 @@ void LogViewer::chooseStyle(int code)
     m_chart->setStyle(code);
     for (const ChartStyle &style : chartStyles())
         m_items.value(QString::fromLatin1(style.objectName))->setChecked(style.code == code);
-    viewerContext().graphType = code;
+    m_chosenStyle = code;
+    kept().graphType = code;
     m_chart->fill(stores()->log());
 }
 
 void LogViewer::printCommand()
 {
     setStatus({});
-    setStatus(printViewerContents(m_dataView, m_chart));
+    const config::ViewerContext &ctx = kept();
+    PrintRequest print;
+    print.storeLocation = m_request.storeLocation;
+    print.controlName = m_request.controlName;
+    print.dataView = m_dataView;
+    print.filter = ctx.currentFilter;
+    print.listNone = ctx.currentListNone;
+    print.style = m_chart->style();
+    print.selected = m_chart->selectors();
+    print.limits = m_request.limits;
+    setStatus(printViewerContents(print));
 }
 
 void LogViewer::exportCommand()
 {
     setStatus({});
-    const store::StoreLocation &location = viewerContext().storeLocation;
+    const store::StoreLocation &location = m_request.storeLocation;
     const QString dir = location.kind() == store::StoreLocation::Kind::Directory ? location.address() : QString();
     const QString name = m_dataView ? QStringLiteral("DATA.csv") : QStringLiteral("LOG.csv");
     const QString path = chooseExportPath(this, dir.isEmpty() ? name : dir + QLatin1Char('/') + name);
@@ -472,9 +483,9 @@ void LogViewer::exportCommand()
 
 bool LogViewer::exportTo(const QString &path)
 {
-    const config::ViewerContext &ctx = viewerContext();
+    const config::ViewerContext &ctx = kept();
     try {
-        const qint64 n = m_dataView ? exportSamples(stores()->log(), ctx.controlName, path)
+        const qint64 n = m_dataView ? exportSamples(stores()->log(), m_request.controlName, path)
                                     : exportLog(stores()->log(), ctx.currentFilter, ctx.currentListNone, path);
         setStatus(QStringLiteral("%1 %2 exported to %3")
                       .arg(n)
@@ -484,6 +495,26 @@ bool LogViewer::exportTo(const QString &path)
         setStatus(QStringLiteral("Export failed: %1").arg(whyOf(std::current_exception())));
         return false;
     }
+}
+
+void LogViewer::prepareGate(const char *mode)
+{
+    // The prompt compares with the process's expected password: the one of
+    // the control this viewer was opened for.
+    config::ConfigContext &gate = config::sharedWindowState().config;
+    gate.passwordMode = QLatin1String(mode);
+    gate.passwordExpected = m_request.password;
+}
+
+int runLogViewer(const ViewerRequest &request, QWidget *parent)
+{
+    // On the heap and watched: a host that deletes the parent while the
+    // viewer is open deletes the viewer with it.
+    QPointer<LogViewer> viewer = new LogViewer(request, parent);
+    viewer->exec();
+    const int chosen = viewer ? viewer->graphType() : request.graphType;
+    delete viewer.data();
+    return chosen;
 }
 
 } // namespace quellix::logview

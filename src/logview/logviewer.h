@@ -4,16 +4,19 @@
 // in the grid `dbgrid_LOG`, filtered by control and by message type; the
 // data view charting the control's samples; Clear Log and Clear Data behind
 // the password prompt; printing and CSV export. Everything it shows concerns
-// the viewer context (configcontext.h) that the Logs button filled; the
-// current log query and the control filter keep their meaning from one
-// opening to the next.
+// the control its request names; the current log query and the control
+// filter are kept in the shared window state (windowstate.h) and keep their
+// meaning from one opening to the next.
 //
 // Store failures (a file locked, emptied or replaced by another program) are
 // shown in the status line; the next command reads the store anew.
 
+#include "stores.h"
+
 #include <QDialog>
 #include <QHash>
 
+#include <array>
 #include <functional>
 #include <memory>
 
@@ -24,10 +27,6 @@ class QMenu;
 class QTableView;
 class QToolButton;
 
-namespace quellix::store {
-class Stores;
-}
-
 namespace quellix::logview {
 
 class DataView;
@@ -35,15 +34,26 @@ class LogModel;
 enum class ControlScope;
 enum class MessageKind;
 
+/// What the viewer is opened on.
+struct ViewerRequest
+{
+    QString controlName;                ///< the viewed control
+    store::StoreLocation storeLocation; ///< where its log is
+    int graphType = 0;                  ///< the chart style code to open with
+    std::array<double, 4> limits{};     ///< upper, warning, caution, lower
+    QString password;                   ///< what the Clear commands' prompt accepts
+    QString intervalText;               ///< the interval box `t_INTERVAL` (data view only)
+};
+
 class LogViewer : public QDialog
 {
     Q_OBJECT
 public:
-    explicit LogViewer(QWidget *parent = nullptr);
+    explicit LogViewer(const ViewerRequest &request, QWidget *parent = nullptr);
     ~LogViewer() override;
 
-    /// The interval box `t_INTERVAL` (shown in the data view only).
-    void setIntervalText(const QString &text);
+    /// The chart style: the request's until the operator chooses another.
+    int graphType() const { return m_chosenStyle; }
     bool inDataView() const { return m_dataView; }
     /// The status line: the last failure, print or export message.
     QString statusText() const;
@@ -72,6 +82,9 @@ private:
     void toDataView();
     void toLogView();
     void clearCommand();
+    /// Sets the password prompt's mode and the password it accepts (the
+    /// request's) before a Clear command asks for it.
+    void prepareGate(const char *mode);
     void clearLog();
     void clearData();
     void chooseStyle(int code);
@@ -88,7 +101,14 @@ private:
     LogModel *m_model = nullptr;
     DataView *m_chart = nullptr;
     QLabel *m_status = nullptr;
+    const ViewerRequest m_request;
+    int m_chosenStyle = 0;
     bool m_dataView = false;
 };
+
+/// Shows the viewer modally for `request` and returns, when it closes, the
+/// chart style the viewer ended with (the request's when none was chosen,
+/// or when `parent` was deleted while the viewer was open).
+int runLogViewer(const ViewerRequest &request, QWidget *parent = nullptr);
 
 } // namespace quellix::logview

@@ -1,7 +1,7 @@
 #include "printrules.h"
 
 #include "logstore.h"
-#include "numbertext.h"
+#include "recordtext.h"
 
 namespace quellix::logview {
 

@@ -1,7 +1,7 @@
 #include "logstore.h"
 
 #include "error.h"
-#include "recordstore.h"
+#include "connectioncache.h"
 #include "storefiles.h"
 
 #include <QLocale>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "numbertext.h"
+#include "recordtext.h"
 
 #include <QDateTime>
 #include <QString>

@@ -14,7 +14,7 @@
 #include "error.h"
 #include "logstore.h"
 #include "pgconnection.h"
-#include "recordstore.h"
+#include "connectioncache.h"
 #include "schema.h"
 #include "spool.h"
 #include "sqlcipherapi.h"

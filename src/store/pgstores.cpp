@@ -3,7 +3,7 @@
 #include "error.h"
 #include "pgconnection.h"
 #include "pglog.h"
-#include "recordstore.h"
+#include "connectioncache.h"
 #include "schema.h"
 #include "settingsrow.h"
 #include "spool.h"

@@ -2,7 +2,7 @@
 
 #include "error.h"
 #include "pgstores.h"
-#include "recordstore.h"
+#include "connectioncache.h"
 #include "sqlcipherstores.h"
 #include "storefiles.h"
 #include "stores.h"
@@ -54,8 +54,8 @@ struct ProcessState
 {
     QMutex mutex; // the host's thread and the event log's writer may both ask
     QString storeDirectory;
-    InformationHandler informationHandler;
-    InformationHandler interfaceHandler;
+    InformationHandler informationHandler;        // the host's
+    InformationHandler defaultInformationHandler; // the window library's
     std::optional<StoreLocation> chosenLocation;
     QHash<QString, OpenStores> openStores; // by location address
 };
@@ -103,16 +103,16 @@ InformationHandler informationHandler()
     return state().informationHandler;
 }
 
-void setInterfaceInformationHandler(InformationHandler handler)
+void setDefaultInformationHandler(InformationHandler handler)
 {
     QMutexLocker lock(&state().mutex);
-    state().interfaceHandler = std::move(handler);
+    state().defaultInformationHandler = std::move(handler);
 }
 
-InformationHandler interfaceInformationHandler()
+InformationHandler defaultInformationHandler()
 {
     QMutexLocker lock(&state().mutex);
-    return state().interfaceHandler;
+    return state().defaultInformationHandler;
 }
 
 std::optional<StoreLocation> chosenStoreLocation()

@@ -6,7 +6,7 @@
 // - the open stores, one per location (openStores());
 // - the handler of the stand-by messages (setInformationHandler()).
 // The engine's own cache of keyed connections, one per store file, lives
-// with the connections (Connection::acquire(), recordstore.h).
+// with the connections (Connection::acquire(), connectioncache.h).
 
 #include <QString>
 
@@ -21,16 +21,19 @@ QString storeDirectory();
 void setStoreDirectory(const QString &dir);
 
 /// The seam for the information messages the stores show (the stand-by
-/// messages before a file is created). The host's handler comes first;
-/// without one, the one a user-interface layer installed (the widgets show
-/// a modal message box); without either, the message goes to the
-/// "quellix.standby" logging category and the store goes on at once.
+/// messages before a file is created). Two handlers: the host's own
+/// (setInformationHandler(); tests and unattended hosts install one) and the
+/// default a window library puts in place (setDefaultInformationHandler();
+/// the control's widgets install a modal message box). The host's wins; with
+/// neither, the message is written on the "quellix" logging category and the
+/// store goes on without waiting for anyone.
 using InformationHandler = std::function<void(const QString &text, const QString &title)>;
-void setInformationHandler(InformationHandler handler); ///< nullptr restores the default
-/// The handler the host installed, or an empty function.
+void setInformationHandler(InformationHandler handler); ///< nullptr removes the host's handler
+/// The handler the host installed, or an empty function when it installed none.
 InformationHandler informationHandler();
-/// The user-interface layer's handler, used when the host installed none.
-void setInterfaceInformationHandler(InformationHandler handler);
-InformationHandler interfaceInformationHandler();
+/// Sets the default handler, used while the host has installed none.
+void setDefaultInformationHandler(InformationHandler handler);
+/// The default handler, or an empty function when none is in place.
+InformationHandler defaultInformationHandler();
 
 } // namespace quellix::store

@@ -1,7 +1,7 @@
 #include "spool.h"
 
 #include "error.h"
-#include "recordstore.h"
+#include "connectioncache.h"
 #include "sqlcipherapi.h"
 
 #include <QCryptographicHash>

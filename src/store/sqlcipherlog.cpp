@@ -11,7 +11,7 @@
 
 #include "error.h"
 #include "logstore.h"
-#include "recordstore.h"
+#include "connectioncache.h"
 #include "schema.h"
 #include "sqlcipherapi.h"
 #include "weakregistry.h"

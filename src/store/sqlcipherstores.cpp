@@ -1,7 +1,7 @@
 #include "sqlcipherstores.h"
 
 #include "error.h"
-#include "recordstore.h"
+#include "connectioncache.h"
 #include "sqlcipherapi.h"
 #include "sqlcipherlog.h"
 #include "storefiles.h"

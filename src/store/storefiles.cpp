@@ -4,7 +4,7 @@
 #include <QFileInfo>
 #include <QLoggingCategory>
 
-Q_LOGGING_CATEGORY(lcStandBy, "quellix.standby")
+Q_LOGGING_CATEGORY(lcStoreMessages, "quellix")
 
 namespace quellix::store {
 
@@ -45,11 +45,13 @@ void showInformation(const QString &text, const QString &title)
         handler(text, title);
         return;
     }
-    if (const InformationHandler handler = interfaceInformationHandler()) {
+    if (const InformationHandler handler = defaultInformationHandler()) {
         handler(text, title);
         return;
     }
-    qCInfo(lcStandBy, "%s: %s", qPrintable(title), qPrintable(text));
+    // No window library is there to show it: the message is written and
+    // the store goes on.
+    qCInfo(lcStoreMessages, "%s: %s", qUtf8Printable(title), qUtf8Printable(text));
 }
 
 } // namespace quellix::store

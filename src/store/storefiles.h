@@ -19,8 +19,8 @@ QString storeFilePath(const QString &dir, const QString &fileName);
 bool storeFileExists(const QString &dir, const QString &fileName);
 
 /// Shows an information message through the host's handler, else the
-/// user-interface layer's, else on the "quellix.standby" logging category
-/// (processstate.h).
+/// default handler (processstate.h), else writes it on the "quellix"
+/// logging category; never waits for anyone by itself.
 void showInformation(const QString &text, const QString &title);
 
 } // namespace quellix::store

@@ -1,7 +1,7 @@
 // Config: the prompt in mode "SETUP", then the control's settings row
 // reloaded into the running control, whatever the prompt's answer.
 
-#include "configcontext.h"
+#include "windowstate.h"
 #include "promptdriver.h"
 #include "quellix.h"
 #include "testsupport.h"
@@ -70,9 +70,9 @@ private Q_SLOTS:
         cancelPrompt();
         button(m, "c_PROPERTIES")->click();
 
-        QCOMPARE(configContext().controlName, QStringLiteral("Pump"));
-        QCOMPARE(configContext().passwordExpected, QStringLiteral("Secret")); // asked before the reload
-        QCOMPARE(configContext().passwordMode, QStringLiteral("SETUP"));
+        QCOMPARE(sharedWindowState().config.controlName, QStringLiteral("Pump"));
+        QCOMPARE(sharedWindowState().config.passwordExpected, QStringLiteral("Secret")); // asked before the reload
+        QCOMPARE(sharedWindowState().config.passwordMode, QStringLiteral("SETUP"));
         QCOMPARE(m.LowerLimit(), 5.0);
         QCOMPARE(m.CautionLimit(), 60.0);
         QCOMPARE(m.WarningLimit(), 80.0);

@@ -1,7 +1,7 @@
 // The password prompt: the gate's decision, the prompt's elements, wrong
 // and right passwords by OK and by Enter, and the wrong-password message.
 
-#include "configcontext.h"
+#include "windowstate.h"
 #include "passwordprompt.h"
 #include "promptdriver.h"
 
@@ -21,8 +21,8 @@ QPushButton *promptButton(const char *name) { return PasswordPrompt::instance().
 
 void expect(const QString &mode, const QString &password)
 {
-    configContext().passwordMode = mode;
-    configContext().passwordExpected = password;
+    sharedWindowState().config.passwordMode = mode;
+    sharedWindowState().config.passwordExpected = password;
 }
 
 } // namespace

@@ -2,8 +2,8 @@
 // operator would (click a file, type, another directory, OK, Cancel, Escape,
 // the close box) and the chosen path each leaves.
 
-#include "configcontext.h"
 #include "programbrowser.h"
+#include "windowstate.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -30,7 +30,8 @@ class TestProgramBrowser : public QObject
 
     // Runs `steps` on the open browser, then closes it if they left it
     // open; a watchdog closes whatever is still modal. What the steps saw
-    // comes back in `seen`, the path chosen and whether the window closed.
+    // comes back in `seen`, the path kept as chosen and whether the window
+    // closed, then the path the browser returned.
     QStringList browse(const QString &steps)
     {
         QStringList seen;
@@ -73,7 +74,7 @@ class TestProgramBrowser : public QObject
                     seen << w->findChild<QPushButton *>("c_OKEXPORT")->text() << w->findChild<QPushButton *>("c_CANCELEXPORT")->text();
                 }
             }
-            seen << "path " + chosenProgramPath() << (w->isVisible() ? "open" : "closed");
+            seen << "path " + sharedWindowState().chosenProgramPath << (w->isVisible() ? "open" : "closed");
             if (w->isVisible())
                 w->reject();
         });
@@ -84,7 +85,7 @@ class TestProgramBrowser : public QObject
                 w->close();
         });
         watchdog.start(3000);
-        runProgramBrowser(nullptr);
+        seen << "returned " + runProgramBrowser(nullptr);
         return seen;
     }
 
@@ -99,7 +100,7 @@ private Q_SLOTS:
         QVERIFY(QDir::setCurrent(dir.path()));
     }
     void cleanupTestCase() { QDir::setCurrent(previous); }
-    void init() { chosenProgramPath() = "earlier pick"; }
+    void init() { sharedWindowState().chosenProgramPath = "earlier pick"; }
 
     void join_data()
     {
@@ -142,7 +143,7 @@ private Q_SLOTS:
                               QStorageInfo(dir.path()).rootPath(), dir.path(), ".hidden", "PUMP.EXE", "run.sh",
                               "Select Drive", "Select Directory", "Select Filename", "Application File Name",
                               "Press To Accept Changes", "Press To Cancel Changes", "Application to Activate: ", "&OK",
-                              "&CANCEL", "path ", "closed"}));
+                              "&CANCEL", "path ", "closed", "returned "}));
     }
 
     // What the operator does, and what it leaves ("%1" the directory).
@@ -150,16 +151,16 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("steps");
         QTest::addColumn<QStringList>("seen");
-        QTest::newRow("click, OK") << "click PUMP.EXE;ok" << QStringList{"name PUMP.EXE", "path %1/PUMP.EXE", "closed"};
-        QTest::newRow("typed with directory part") << "type sub/x y;ok" << QStringList{"path %1/sub/x y", "closed"};
+        QTest::newRow("click, OK") << "click PUMP.EXE;ok" << QStringList{"name PUMP.EXE", "path %1/PUMP.EXE", "closed", "returned %1/PUMP.EXE"};
+        QTest::newRow("typed with directory part") << "type sub/x y;ok" << QStringList{"path %1/sub/x y", "closed", "returned %1/sub/x y"};
         QTest::newRow("click, type over") << "click run.sh;type other;ok"
-                                          << QStringList{"name run.sh", "path %1/other", "closed"};
-        QTest::newRow("OK with no name stays open") << "ok" << QStringList{"path earlier pick", "open"};
-        QTest::newRow("cancel") << "click PUMP.EXE;cancel" << QStringList{"name PUMP.EXE", "path ", "closed"};
-        QTest::newRow("escape") << "click PUMP.EXE;escape" << QStringList{"name PUMP.EXE", "path ", "closed"};
-        QTest::newRow("close box") << "click PUMP.EXE;close" << QStringList{"name PUMP.EXE", "path ", "closed"};
+                                          << QStringList{"name run.sh", "path %1/other", "closed", "returned %1/other"};
+        QTest::newRow("OK with no name stays open") << "ok" << QStringList{"path earlier pick", "open", "returned "};
+        QTest::newRow("cancel") << "click PUMP.EXE;cancel" << QStringList{"name PUMP.EXE", "path ", "closed", "returned "};
+        QTest::newRow("escape") << "click PUMP.EXE;escape" << QStringList{"name PUMP.EXE", "path ", "closed", "returned "};
+        QTest::newRow("close box") << "click PUMP.EXE;close" << QStringList{"name PUMP.EXE", "path ", "closed", "returned "};
         QTest::newRow("other directory") << "dir apps;click alarm;ok"
-                                         << QStringList{"name alarm", "path %1/apps/alarm", "closed"};
+                                         << QStringList{"name alarm", "path %1/apps/alarm", "closed", "returned %1/apps/alarm"};
     }
     void operatorPicks()
     {

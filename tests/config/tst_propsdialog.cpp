@@ -2,7 +2,7 @@
 // into, options and tabs clicked, messages answered, OK, Cancel or the
 // close box; then the settings row read straight from the file.
 
-#include "configcontext.h"
+#include "windowstate.h"
 #include "promptdriver.h"
 #include "propsdialog.h"
 #include "quellix.h"
@@ -479,11 +479,12 @@ private Q_SLOTS:
         });
         child<QPushButton>(d.get(), "c_CAUTIONLIMITEVENT")->click();
         const QString field = child<QLineEdit>(d.get(), "t_CAUTIONLIMITEVENT")->text();
+        const QString kept = sharedWindowState().chosenProgramPath;
         if (accept) {
-            QVERIFY(chosenProgramPath().endsWith("/siren.sh"));
-            QCOMPARE(field, chosenProgramPath());
+            QVERIFY(kept.endsWith("/siren.sh"));
+            QCOMPARE(field, kept);
         } else {
-            QVERIFY(chosenProgramPath().isEmpty());
+            QVERIFY(kept.isEmpty());
             QCOMPARE(field, QStringLiteral("/opt/old"));
         }
         QCOMPARE(child<QLineEdit>(d.get(), "t_UPPERLIMITEVENT")->text(), QStringLiteral(" "));

@@ -3,7 +3,7 @@
 
 #include "quellix.h"
 #include "logstore.h"
-#include "recordstore.h"
+#include "connectioncache.h"
 #include "storefiles.h"
 #include "testsupport.h"
 

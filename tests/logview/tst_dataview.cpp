@@ -2,7 +2,7 @@
 // series, the selectors, the points field with its stepper, the scroll bar,
 // a clicked point's details and the ten styles drawn differently.
 
-#include "configcontext.h"
+#include "windowstate.h"
 #include "dataview.h"
 #include "stores.h"
 #include "testsupport.h"
@@ -83,7 +83,7 @@ class TestDataView : public QObject
     }
     QString window()
     {
-        const config::ChartWindow &w = config::chartWindow();
+        const config::ChartWindow &w = config::sharedWindowState().chartWindow;
         return QStringLiteral("%1-%2 of %3, %4 shown").arg(w.windowStart).arg(w.windowEnd).arg(w.pointCount).arg(w.pointsShown);
     }
     // A data view entered for kName with `count` samples in style `style`.
@@ -99,15 +99,11 @@ private slots:
     {
         m_dir = std::make_unique<testsupport::StoreDir>();
         store::createLogStore(m_dir->file("LOG.MDB"));
-        config::ViewerContext &ctx = config::viewerContext();
-        ctx = {};
-        ctx.storeLocation = store::StoreLocation::directory(m_dir->path());
-        ctx.controlName = kName;
-        ctx.limits = {90, 70, 30, 10};
-        m_stores = store::openStores(ctx.storeLocation);
-        config::chartWindow() = {};
-        config::sampleBuffer().clear();
+        m_stores = store::openStores(store::StoreLocation::directory(m_dir->path()));
+        config::sharedWindowState().chartWindow = {};
+        config::sharedWindowState().sampleBuffer.clear();
         m_view = std::make_unique<DataView>();
+        m_view->setSubject(kName, {90, 70, 30, 10});
         m_view->resize(900, 520);
         m_view->show();
     }
@@ -122,7 +118,7 @@ private slots:
     {
         enter(5003);
         QCOMPARE(window(), QStringLiteral("1-5000 of 5000, 5000 shown"));
-        const QVector<config::SampleText> &b = config::sampleBuffer();
+        const QVector<config::SampleText> &b = config::sharedWindowState().sampleBuffer;
         QCOMPARE(b.first().input, QStringLiteral(" 4"));
         QCOMPARE(b.last().input, QStringLiteral(" 5003"));
         QCOMPARE(b.last().output, QStringLiteral(" 500300"));
@@ -156,12 +152,12 @@ private slots:
         }
         display->click();
         QCOMPARE(seriesNames(m_view->chart()), (QStringList{"Input", "Output"}));
-        QCOMPARE(config::chartWindow().seriesCount, 2);
+        QCOMPARE(config::sharedWindowState().chartWindow.seriesCount, 2);
         for (QCheckBox *c : boxes)
             if (c->isChecked())
                 c->click();
         QVERIFY(m_view->chart()->series().isEmpty());
-        QCOMPARE(config::chartWindow().seriesCount, 0);
+        QCOMPARE(config::sharedWindowState().chartWindow.seriesCount, 0);
     }
 
     void pointsFieldAndStepper_data()
@@ -194,7 +190,7 @@ private slots:
     void scrollBarMovesWindow()
     {
         enter(8);
-        config::chartWindow().pointsShown = 10;
+        config::sharedWindowState().chartWindow.pointsShown = 10;
         auto *scroll = child<QScrollBar>("scr_POSITION");
         scroll->setValue(4);
         QCOMPARE(window(), QStringLiteral("4-8 of 8, 5 shown"));
@@ -215,7 +211,7 @@ private slots:
     {
         enter(20);
         child<QScrollBar>("scr_POSITION")->setValue(15);
-        config::viewerContext().controlName = "Small";
+        m_view->setSubject("Small", {90, 70, 30, 10});
         addSamples(m_dir->path(), "Small", 4);
         m_view->enter(log());
         QCOMPARE(window(), QStringLiteral("1-4 of 4, 4 shown"));
@@ -231,7 +227,7 @@ private slots:
         QCOMPARE(window(), QStringLiteral("1-5 of 5, 5 shown"));
         QCOMPARE(other.exec("COMMIT"), 0);
         m_view->fill(log());
-        QCOMPARE(config::chartWindow().pointCount, 0);
+        QCOMPARE(config::sharedWindowState().chartWindow.pointCount, 0);
         QCOMPARE(child<QScrollBar>("scr_POSITION")->maximum(), 0); // no position names a gone sample
         for (QAbstractSeries *s : m_view->chart()->series())
             QCOMPARE(static_cast<QLineSeries *>(s)->count(), 0);
@@ -242,8 +238,8 @@ private slots:
                            {kName, "1:05", 7.0}) == 0, qPrintable(other.error()));
         m_view->enter(log());
         QCOMPARE(window(), QStringLiteral("1-1 of 1, 1 shown"));
-        QCOMPARE(config::sampleBuffer().last().time, QStringLiteral("1:05"));
-        QCOMPARE(config::sampleBuffer().last().input, QStringLiteral(" 7"));
+        QCOMPARE(config::sharedWindowState().sampleBuffer.last().time, QStringLiteral("1:05"));
+        QCOMPARE(config::sharedWindowState().sampleBuffer.last().input, QStringLiteral(" 7"));
     }
 
     void clickedPointShowsDetails()
@@ -284,7 +280,6 @@ private slots:
         for (const ChartStyle &s : chartStyles()) {
             m_view->setStyle(s.code);
             QCOMPARE(m_view->style(), s.code);
-            QCOMPARE(config::viewerContext().graphType, s.code);
             QTest::qWait(50); // the chart lays its series out from posted events
             const QImage image = child<QChartView>("graph_DATA")->grab().toImage();
             if (!out.isEmpty())

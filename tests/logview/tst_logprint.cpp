@@ -1,14 +1,12 @@
 // Printing the viewer's list and chart: page counts and labels, then real
 // prints to PDF (no printer is configured here) read back with pdftotext.
 
-#include "configcontext.h"
-#include "dataview.h"
 #include "logprint.h"
 #include "printrules.h"
 #include "stores.h"
 #include "testsupport.h"
+#include "windowstate.h"
 
-#include <QCheckBox>
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
@@ -27,16 +25,18 @@ std::shared_ptr<store::Stores> &viewedStores()
 }
 store::EventLog &eventLog() { return viewedStores()->log(); }
 
+// What the viewer asks to print.
+PrintRequest job;
+
 // A fresh LOG.MDB in `dir`, viewed for `control` with the list `filter`.
 void viewStore(const QString &dir, const QString &control, const store::LogFilter &filter)
 {
     store::createLogStore(dir + "/LOG.MDB");
-    config::ViewerContext &ctx = config::viewerContext();
-    ctx = {};
-    ctx.storeLocation = store::StoreLocation::directory(dir);
-    ctx.controlName = control;
-    ctx.currentFilter = filter;
-    viewedStores() = store::openStores(ctx.storeLocation);
+    job = {};
+    job.storeLocation = store::StoreLocation::directory(dir);
+    job.controlName = control;
+    job.filter = filter;
+    viewedStores() = store::openStores(job.storeLocation);
 }
 
 // Appends records with the events "ev:<tag>:<i>" for i = from…to.
@@ -137,7 +137,7 @@ private Q_SLOTS:
         addRecords("Meter1", "USER", "row", 1, 40);
         addRecords("Other", "USER", "foreign", 1, 3);
         addRecords("Meter1", "USER", "row", 41, records);
-        const QString message = printViewerContents(false, nullptr);
+        const QString message = printViewerContents(job);
         QVERIFY2(message.contains(dir->path() + "/Log Print "), qPrintable(message));
         const QStringList pages = printedPages(message);
         const int n = printPageCount(records);
@@ -148,7 +148,7 @@ private Q_SLOTS:
                 QVERIFY2(pages[p - 1].contains(label), qPrintable(label));
             QCOMPARE(eventsOn(pages[p - 1]), tagged("row", (p - 1) * 35 + 1, std::min(p * 35, records)));
         }
-        QVERIFY(printViewerContents(false, nullptr) != message);
+        QVERIFY(printViewerContents(job) != message);
     }
 
     // The current list decides: one control's LIMIT records, or a name with
@@ -178,7 +178,7 @@ private Q_SLOTS:
                 if (controls[c] == name && (type.isEmpty() || type == t))
                     expected << tagged(tag, 1, 2);
             }
-        const QStringList pages = printedPages(printViewerContents(false, nullptr));
+        const QStringList pages = printedPages(printViewerContents(job));
         QCOMPARE(pages.size(), 1);
         QVERIFY2(pages[0].contains("Log File For " + name), qPrintable(pages[0]));
         QCOMPARE(eventsOn(pages[0]), expected);
@@ -188,10 +188,10 @@ private Q_SLOTS:
     {
         viewStore(dir->path(), "Meter1", {"Nobody", {}});
         addRecords("Meter1", "USER", "row", 1, 3);
-        QCOMPARE(printViewerContents(false, nullptr), QStringLiteral("Nothing to print: the list is empty."));
-        config::viewerContext().currentFilter = {};
-        config::viewerContext().currentListNone = true;
-        QCOMPARE(printViewerContents(false, nullptr), QStringLiteral("Nothing to print: the list is empty."));
+        QCOMPARE(printViewerContents(job), QStringLiteral("Nothing to print: the list is empty."));
+        job.filter = {};
+        job.listNone = true;
+        QCOMPARE(printViewerContents(job), QStringLiteral("Nothing to print: the list is empty."));
         QCOMPARE(QDir(dir->path()).entryList({"*.pdf"}), QStringList());
     }
 
@@ -201,9 +201,9 @@ private Q_SLOTS:
         QFile garbage(dir->file("LOG.MDB"));
         QVERIFY(garbage.open(QIODevice::WriteOnly) && garbage.write(QByteArray(4096, 'x')) == 4096);
         garbage.close();
-        config::viewerContext() = {};
-        config::viewerContext().storeLocation = store::StoreLocation::directory(dir->path());
-        const QString message = printViewerContents(false, nullptr);
+        job = {};
+        job.storeLocation = store::StoreLocation::directory(dir->path());
+        const QString message = printViewerContents(job);
         QVERIFY2(message.startsWith("Printing failed: "), qPrintable(message));
         QCOMPARE(QDir(dir->path()).entryList({"*.pdf"}), QStringList());
     }
@@ -225,17 +225,18 @@ private Q_SLOTS:
         QFETCH(QString, unchecked);
         QFETCH(QString, legend);
         viewStore(dir->path(), "Meter1", {});
-        config::viewerContext().limits = {100, 90, 75, 0};
+        job.dataView = true;
+        job.limits = {100, 90, 75, 0};
+        job.style = style;
+        const char *const selectors[] = {"Input Value", "Display Value", "Output Value"};
+        for (int i = 0; i < 3; ++i)
+            job.selected[size_t(i)] = !unchecked.split(',').contains(selectors[i]);
         for (int i = 1; i <= 30; ++i)
             eventLog().append(store::SampleRecord{"Meter1", double(i), 2.0 * i, 3.0 * i});
         eventLog().append(store::SampleRecord{"Other", 1, 2, 3});
         eventLog().flush();
-        config::chartWindow() = {30, 21, 25, 5, 3}; // scrolled to points 21 to 25
-        DataView view;
-        view.setStyle(style);
-        for (QCheckBox *box : view.findChildren<QCheckBox *>("chk_SELECTOR"))
-            box->setChecked(!unchecked.split(',').contains(box->text()));
-        const QStringList pages = printedPages(printViewerContents(true, &view));
+        config::sharedWindowState().chartWindow = {30, 21, 25, 5, 3}; // scrolled to points 21 to 25
+        const QStringList pages = printedPages(printViewerContents(job));
         QCOMPARE(pages.size(), 1);
         QVERIFY2(pages[0].contains("Recorded Data For Meter1"), qPrintable(pages[0]));
         // The last lines: the row labels of the window (no others), the legend.

@@ -3,7 +3,6 @@
 // Clear Data through the password prompt, CSV export, a store changed by
 // another program, and the Logs button of a control.
 
-#include "configcontext.h"
 #include "csvexport.h"
 #include "logmodel.h"
 #include "logviewer.h"
@@ -11,6 +10,7 @@
 #include "quellix.h"
 #include "stores.h"
 #include "testsupport.h"
+#include "windowstate.h"
 
 #include <QAction>
 #include <QFile>
@@ -33,11 +33,14 @@ const QString kQuoted = QStringLiteral("Say \"hi\", x");
 const QStringList kControls{"Meter1", "Control", "Type", kQuoted, "50%_A", "50XYA", "O'Brien", "Kühl"};
 const QStringList kTypes{"USER", "SYSTEM", "LIMIT"};
 
+// What the viewers of a test are opened on.
+ViewerRequest request;
+
 // The stores of the viewed location, held while a test uses them.
 std::shared_ptr<store::Stores> held;
 store::EventLog &eventLog()
 {
-    held = store::openStores(config::viewerContext().storeLocation);
+    held = store::openStores(request.storeLocation);
     return held->log();
 }
 
@@ -45,7 +48,7 @@ void seedLog(const QString &dir)
 {
     held.reset();
     store::createLogStore(dir + "/LOG.MDB");
-    config::viewerContext().storeLocation = store::StoreLocation::directory(dir);
+    request.storeLocation = store::StoreLocation::directory(dir);
     for (const QString &type : kTypes)
         for (const QString &control : kControls) {
             store::LogRecord r;
@@ -57,15 +60,18 @@ void seedLog(const QString &dir)
     eventLog().flush();
 }
 
-// The viewer context as a fresh process has it, for the viewed control.
+// The shared state as a fresh process has it, and a request for the viewed
+// control whose password is "pw"; the process expects another password, so
+// a viewer asking the prompt for anything but its request's fails.
 void resetContext(const QString &name)
 {
-    config::ViewerContext &ctx = config::viewerContext();
-    const store::StoreLocation location = ctx.storeLocation;
-    ctx = {};
-    ctx.storeLocation = location;
-    ctx.controlName = name;
-    config::configContext().passwordExpected = "pw";
+    config::sharedWindowState().viewer = {};
+    config::sharedWindowState().config.passwordExpected = "stale";
+    const store::StoreLocation location = request.storeLocation;
+    request = {};
+    request.storeLocation = location;
+    request.controlName = name;
+    request.password = "pw";
 }
 
 QStringList shown(LogViewer &v)
@@ -155,7 +161,7 @@ private Q_SLOTS:
         testsupport::StoreDir dir;
         seedLog(dir.path());
         resetContext(name);
-        LogViewer v;
+        LogViewer v(request);
         v.show();
         for (const QString &c : commands)
             press(v, c);
@@ -167,7 +173,7 @@ private Q_SLOTS:
             if (checks.contains(item) != checked(v, item))
                 QFAIL(qPrintable(QString("%1 checked: %2").arg(item).arg(checked(v, item))));
         // The next opening lists what the current query names.
-        LogViewer again;
+        LogViewer again(request);
         QCOMPARE(shown(again), rows);
     }
 
@@ -176,13 +182,13 @@ private Q_SLOTS:
         testsupport::StoreDir dir;
         held.reset();
         store::createLogStore(dir.file("LOG.MDB"));
+        request.storeLocation = store::StoreLocation::directory(dir.path());
         resetContext("Meter1");
-        config::viewerContext().storeLocation = store::StoreLocation::directory(dir.path());
         store::LogRecord r{"Meter1", "USER", "e"};
         for (int i = 0; i < 3 * LogModel::kPageRows + 5; ++i)
             eventLog().append(r);
         eventLog().flush();
-        LogViewer v;
+        LogViewer v(request);
         v.show();
         auto *grid = v.findChild<QTableView *>("dbgrid_LOG");
         QCOMPARE(grid->model()->rowCount(), LogModel::kPageRows);
@@ -197,11 +203,11 @@ private Q_SLOTS:
         testsupport::StoreDir dir;
         seedLog(dir.path());
         resetContext("Meter1");
-        config::viewerContext().graphType = 5;
+        request.graphType = 5;
+        request.intervalText = "Current Recording Interval =  5 Min.";
         for (int i = 0; i < 12; ++i)
             eventLog().append(store::SampleRecord{"Meter1", double(i), i * 1.5, 20.0 - i});
-        LogViewer v;
-        v.setIntervalText("Current Recording Interval =  5 Min.");
+        LogViewer v(request);
         v.show();
         QVERIFY(checked(v, "m_2DAREA") && !checked(v, "m_2DLINE"));
         struct State {
@@ -232,7 +238,8 @@ private Q_SLOTS:
         expect(data);
         press(v, "m_3DBAR");
         QVERIFY(checked(v, "m_3DBAR") && !checked(v, "m_2DAREA"));
-        QCOMPARE(config::viewerContext().graphType, 0);
+        QCOMPARE(v.graphType(), 0);
+        QCOMPARE(config::sharedWindowState().viewer.graphType, 0);
         if (!grabs.isEmpty())
             v.grab().save(grabs + "/logviewer-data.png");
         press(v, "m_VIEWLOG"); // "View &Data" again: stays in the data view
@@ -276,13 +283,13 @@ private Q_SLOTS:
         seedLog(dir.path());
         resetContext(name);
         config::setWrongPasswordHandler([](const QString &, const QString &) { return QMessageBox::Cancel; });
-        LogViewer v;
+        LogViewer v(request);
         v.show();
         for (const QString &c : commands)
             press(v, c);
         QString seen;
         promptdriver::whenPromptOpen([&] {
-            QCOMPARE(config::configContext().passwordMode, QString("LOG"));
+            QCOMPARE(config::sharedWindowState().config.passwordMode, QString("LOG"));
             QCOMPARE(config::PasswordPrompt::instance().findChild<QLabel *>("l_LABEL")->text(),
                      QString("Type Your Password To Confirm Delete"));
             promptdriver::typeAndEnter(password);
@@ -312,7 +319,7 @@ private Q_SLOTS:
             for (int i = 0; i < 3; ++i)
                 eventLog().append(store::SampleRecord{control, double(i), 2.5 * i, -i * 1e-3});
         eventLog().flush();
-        LogViewer v;
+        LogViewer v(request);
         v.show();
         press(v, "c_THISCONTROLONLY");
         press(v, "c_LIMIT");
@@ -346,14 +353,14 @@ private Q_SLOTS:
 
         // Clear Data: only the viewed control's samples, and the viewer stays.
         promptdriver::whenPromptOpen([] {
-            QCOMPARE(config::configContext().passwordMode, QString("DATA"));
+            QCOMPARE(config::sharedWindowState().config.passwordMode, QString("DATA"));
             promptdriver::typeAndEnter("pw");
         });
         press(v, "c_CLEAR");
         QVERIFY(v.isVisible() && v.inDataView());
         QCOMPARE(eventLog().newestSamples(kQuoted, 10).size(), 0);
         QCOMPARE(eventLog().newestSamples("Meter2", 10).size(), 3);
-        QCOMPARE(config::chartWindow().pointCount, 0);
+        QCOMPARE(config::sharedWindowState().chartWindow.pointCount, 0);
     }
 
     void storeChangedByAnotherProgram()
@@ -361,7 +368,7 @@ private Q_SLOTS:
         testsupport::StoreDir dir;
         seedLog(dir.path());
         resetContext("Meter1");
-        LogViewer v;
+        LogViewer v(request);
         v.show();
         QCOMPARE(testsupport::Raw(dir.file("LOG.MDB")).exec("DELETE FROM LOG WHERE Type = 'USER'"), 0);
         press(v, "c_ALLCONTROLS");
@@ -406,12 +413,12 @@ private Q_SLOTS:
                 w->close();
         });
         QTest::mouseClick(control->findChild<QPushButton *>("c_LOGS"), Qt::LeftButton);
-        const config::ViewerContext &ctx = config::viewerContext();
+        const config::ViewerContext &ctx = config::sharedWindowState().viewer;
         QCOMPARE(ctx.controlName, QString("Boiler \"A\""));
         QCOMPARE(ctx.storeLocation, store::StoreLocation::directory(dir.path()));
         QCOMPARE(ctx.limits[0], 100.0);
         QCOMPARE(ctx.limits[3], -5.0);
-        QCOMPARE(config::configContext().passwordExpected, QString("pw"));
+        QCOMPARE(config::sharedWindowState().config.passwordExpected, QString("pw"));
         QCOMPARE(interval, QString("Current Recording Interval =  5 Min."));
         QVERIFY2(scans >= 5, qPrintable(QString::number(scans)));
         QCOMPARE(testsupport::settingsRow(dir.path(), "Boiler \"A\"").value("Graph Type").toInt(), 2);

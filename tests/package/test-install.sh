@@ -70,15 +70,28 @@ fi
 if grep -nF -e "$src" -e "$build" $pkgfiles; then fail "the package refers to the source or build tree (above)"; fi
 
 step "exported symbols"
-# The public API: the Quellix class, quellix::Error, the quellix namespace's
-# meta-object (Range) and the store functions; typeinfo of libstdc++
-# templates is exported by the compiler whatever the visibility.
-extra=$(nm -DC --defined-only "$libdir/$real" | sed -E 's/^[0-9a-f]+ [A-Za-z] //' | grep -vE \
-  -e '^Quellix::' -e '^non-virtual thunk to Quellix::' -e '^(typeinfo|typeinfo name|vtable) for (Quellix|quellix::Error)$' \
-  -e '^quellix::Error::' -e '^quellix::staticMetaObject$' \
-  -e '^quellix::(setInformationHandler|setStoreLocation|storeLocation|storeServerAway|storeDirectory|settingsField|setSettingsField)\(' \
-  -e '^(typeinfo|typeinfo name) for std::' -e '^(_edata|_end|__bss_start|_init|_fini)$')
+# The public API: the Quellix class, the engine, quellix::Error, the quellix
+# namespace's meta-object (Range) and the store functions; typeinfo of
+# libstdc++ templates is exported by the compiler whatever the visibility.
+exports_beyond_api() {
+  nm -DC --defined-only "$1" | sed -E 's/^[0-9a-f]+ [A-Za-z] //' | grep -vE \
+    -e '^Quellix::' -e '^non-virtual thunk to Quellix::' \
+    -e '^(typeinfo|typeinfo name|vtable) for (Quellix|quellix::Error|quellix::Engine)$' \
+    -e '^quellix::Error::' -e '^quellix::Engine::' -e '^quellix::staticMetaObject$' \
+    -e '^quellix::(setInformationHandler|setStoreLocation|storeLocation|storeServerAway|storeDirectory|settingsField|setSettingsField|startProgram)\(' \
+    -e '^(typeinfo|typeinfo name) for std::' -e '^(_edata|_end|__bss_start|_init|_fini)$'
+}
+extra=$(exports_beyond_api "$libdir/$real")
 [ -z "$extra" ] || fail "libquellix exports symbols beyond the public API:"$'\n'"$extra"
+
+step "the core library for headless hosts"
+core=$(readlink -f "$libdir/libquellixcore.so")
+[ -f "$core" ] || fail "libquellixcore.so not installed in $libdir"
+readelf -d "$core" | grep -q 'SONAME.*\[libquellixcore\.so\.0\]' || fail "$core has no SONAME libquellixcore.so.0"
+if readelf -d "$core" | grep NEEDED | grep -E 'Qt6(Gui|Widgets)'; then fail "libquellixcore needs a GUI library (above)"; fi
+extra=$(exports_beyond_api "$core")
+[ -z "$extra" ] || fail "libquellixcore exports symbols beyond the public API:"$'\n'"$extra"
+if nm -DC --defined-only "$core" | grep -q ' Quellix::'; then fail "libquellixcore exports the widget"; fi
 
 step "panel and Designer plugin"
 panel=$prefix/bin/quellix-panel

@@ -302,12 +302,17 @@ private Q_SLOTS:
         for (int i = 0; i < 6; ++i)
             log->append(SampleRecord{i % 2 ? QStringLiteral("Tank_1") : QStringLiteral("Tank%1"), double(i), 0, 0});
         log->append(record(0));
+        const qint64 highest = log->newestSamples(QStringLiteral("Tank_1"), 10).last().num;
         QCOMPARE(log->removeSamples(QStringLiteral("Tank_1")), qint64(3));
         QVERIFY(log->newestSamples(QStringLiteral("Tank_1"), 10).isEmpty());
         QCOMPARE(log->newestSamples(QStringLiteral("Tank%1"), 10).size(), 3);
         QCOMPARE(log->removeSamples(QString()), qint64(3));
         QVERIFY(log->newestSamples(QStringLiteral("Tank%1"), 10).isEmpty());
         QCOMPARE(log->count({}), qint64(1)); // LOG untouched
+        // A number once given is never given again, not even after the
+        // newest rows went.
+        log->append(SampleRecord{QStringLiteral("Tank_1"), 9, 0, 0});
+        QVERIFY(log->newestSamples(QStringLiteral("Tank_1"), 1).last().num > highest);
     }
 
     void badRecordsAreRefusedAtOnce_data()

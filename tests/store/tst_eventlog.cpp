@@ -7,7 +7,7 @@
 
 #include "error.h"
 #include "logstore.h"
-#include "recordstore.h"
+#include "connectioncache.h"
 #include "schema.h"
 #include "sqlcipherlog.h"
 #include "storefiles.h"

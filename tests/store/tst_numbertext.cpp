@@ -1,6 +1,7 @@
 // Number texts of log records and readouts.
 
-#include "numbertext.h"
+#include "readouttext.h"
+#include "recordtext.h"
 #include "logstore.h"
 
 #include <QLocale>

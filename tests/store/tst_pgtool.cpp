@@ -4,7 +4,7 @@
 #include "pgtestserver.h"
 
 #include "logstore.h"
-#include "recordstore.h"
+#include "connectioncache.h"
 #include "sqlcipherlog.h"
 #include "sqlcipherstores.h"
 #include "storefiles.h"

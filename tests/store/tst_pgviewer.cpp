@@ -6,11 +6,11 @@
 #include "pgtestserver.h"
 
 #include "../config/promptdriver.h"
-#include "configcontext.h"
 #include "csvexport.h"
 #include "logviewer.h"
 #include "spool.h"
 #include "stores.h"
+#include "windowstate.h"
 
 #include <QAction>
 #include <QApplication>
@@ -43,8 +43,11 @@ QStringList cross(const QStringList &controls, const QStringList &types)
     return rows;
 }
 
+// What the viewer of a test is opened on.
+ViewerRequest request;
+
 // A fresh server store with one record of each type per control and four
-// samples for each control, interleaved; the viewer context set to view `name`.
+// samples for each control, interleaved; the request set to view `name`.
 std::shared_ptr<store::Stores> seed(const QString &name)
 {
     auto stores = store::openStores(store::StoreLocation::server(pgtest::freshStore()));
@@ -55,11 +58,11 @@ std::shared_ptr<store::Stores> seed(const QString &name)
         for (const QString &control : kControls)
             stores->log().append(store::SampleRecord{control, i + 0.25, 10.0 * i + kControls.indexOf(control), -1e-3 * i});
     stores->log().flush();
-    config::ViewerContext &ctx = config::viewerContext();
-    ctx = {};
-    ctx.storeLocation = stores->location();
-    ctx.controlName = name;
-    config::configContext().passwordExpected = "pw";
+    config::sharedWindowState().viewer = {};
+    request = {};
+    request.storeLocation = stores->location();
+    request.controlName = name;
+    request.password = "pw";
     return stores;
 }
 
@@ -111,7 +114,7 @@ private Q_SLOTS:
         QFETCH(QStringList, listed);
         const auto stores = seed(name);
         QTemporaryDir scratch;
-        LogViewer v;
+        LogViewer v(request);
         v.show();
         for (const QString &c : commands)
             press(v, c);
@@ -152,13 +155,13 @@ private Q_SLOTS:
 
         press(v, "c_TOGGLE");
         QVector<QStringList> charted;
-        for (const config::SampleText &s : config::sampleBuffer())
+        for (const config::SampleText &s : config::sharedWindowState().sampleBuffer)
             charted << QStringList{s.input, s.display, s.output};
         const QString k = QString::number(kControls.indexOf(name));
         // The values as stored texts, in the form the files give them.
         QCOMPARE(charted, (QVector<QStringList>{{" .25", " " + k, " 0"}, {" 1.25", " 1" + k, "-.001"},
                                                 {" 2.25", " 2" + k, "-.002"}, {" 3.25", " 3" + k, "-.003"}}));
-        QCOMPARE(config::chartWindow().pointCount, 4);
+        QCOMPARE(config::sharedWindowState().chartWindow.pointCount, 4);
         press(v, "c_TOGGLE");
 
         QString seen;

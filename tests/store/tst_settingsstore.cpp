@@ -8,7 +8,7 @@
 #include "error.h"
 #include "logstore.h"
 #include "quellix.h"
-#include "recordstore.h"
+#include "connectioncache.h"
 #include "schema.h"
 #include "storefiles.h"
 #include "stores.h"

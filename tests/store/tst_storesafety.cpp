@@ -6,7 +6,7 @@
 #include "quellix.h"
 #include "error.h"
 #include "logstore.h"
-#include "recordstore.h"
+#include "connectioncache.h"
 #include "sqlcipherapi.h"
 #include "storefiles.h"
 #include "testsupport.h"

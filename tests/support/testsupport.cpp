@@ -1,6 +1,6 @@
 #include "testsupport.h"
 
-#include "recordstore.h"
+#include "connectioncache.h"
 #include "sqlcipherlog.h"
 #include "storefiles.h"
 #include "stores.h"

@@ -1,5 +1,8 @@
 #pragma once
 
+// The number forms of the log texts: the values and functions a log record
+// or a sample carries, written as the store keeps them.
+
 #include <QString>
 
 namespace quellix {
@@ -22,14 +25,5 @@ QString numberText(double value, NumberForm form);
 /// "*" multiplier " +" offset, each number in the given form:
 /// multiplier 1, offset 0 give "* 1 + 0" (Str) or "*1 +0" (Plain).
 QString functionText(double multiplier, double offset, NumberForm form);
-
-/// The readout pattern "###0.00" applied to a text: at least one integer
-/// digit, no thousands separator, exactly two decimals, rounded half away
-/// from zero on the decimal digits. A text that is not a number comes back
-/// unchanged.
-QString formatReadout(const QString &text);
-
-/// The same pattern applied to a number.
-QString formatReadout(double value);
 
 } // namespace quellix

@@ -1,5 +1,10 @@
 #pragma once
 
+// The store files' engine connections: one keyed connection per file,
+// shared by everyone in the process (the connection cache), the file's
+// creation and its cipher settings, and the check of a value against its
+// field before it is written.
+
 #include "schema.h"
 
 #include <QString>
@@ -16,7 +21,7 @@ namespace quellix::store {
 /// Locale text and password of both store files.
 inline constexpr char kLocaleText[] = ";LANGID=0x0409;CP=1252;COUNTRY=0";
 inline constexpr char kStorePassword[] = "quibble";
-/// The connect text every cursor gives when it opens a store file.
+/// The connect text of the store files.
 QString storeConnectText(); // ";PWD=quibble"
 
 /// The password in a connect text such as ";pwd=quibble" (key is case-blind).
@@ -41,7 +46,7 @@ inline constexpr char kSqlCipher4Settings[] =
 
 /// One open, keyed SQLCipher connection to a store file. Deriving the key
 /// costs tens of milliseconds, so a process keeps one connection per file and
-/// every cursor on that file shares it. A file replaced on disk (another
+/// every user of that file shares it. A file replaced on disk (another
 /// inode) gets a new connection.
 ///
 /// A file that cannot be opened for writing (a station that may only look)
@@ -154,112 +159,11 @@ bool loosenLegacyChecks(Connection &c, const TableDef &table);
 void createStoreFile(const QString &path, const QString &localeText, const QString &password,
                      std::span<const TableDef *const> tables, const QStringList &extraSql = {});
 
-/// A value checked against a field as Cursor::setField() checks it: the
-/// value to store, or Error(InvalidValue) when the field cannot hold it.
+/// A value checked against a field before it is written: the value to
+/// store, or Error(InvalidValue) when the field cannot hold it (wrong type,
+/// text too long, integer out of range). A fractional number for an integer
+/// field is rounded to the nearest integer, halves to even; a null value
+/// empties the field.
 QVariant checkedFieldValue(const FieldDef &field, const QVariant &value);
-
-/// A record cursor: a connection, a record source (a table name or an SQL
-/// select on one table) and a current position. Moves, reads and writes
-/// follow the usual desktop-database recordset rules:
-/// - right after opening it rests on the first row; an empty source has
-///   beginning-of-records and end-of-records set at once;
-/// - moving past the last row sets end-of-records and leaves no current row;
-/// - addNew()/edit() start a row buffer, setField() fills it, update()
-///   commits it; after committing a new row the cursor rests on that row;
-/// - a failing operation fails that step only; the cursor stays usable.
-/// All failures throw quellix::Error.
-class Cursor
-{
-public:
-    Cursor();
-    ~Cursor();
-    Cursor(const Cursor &) = delete;
-    Cursor &operator=(const Cursor &) = delete;
-
-    void setDatabaseName(const QString &path);
-    QString databaseName() const { return m_path; }
-    void setConnect(const QString &connect);
-    /// A table name, or an SQL select on one table whose values are bound
-    /// from `parameters` (texts of controls or operators are never pasted
-    /// into the SQL text).
-    void setRecordSource(const QString &source, const QVariantList &parameters = {});
-    QString recordSource() const { return m_source; }
-
-    /// Opens, or reopens after the path or source changed, and rests on the
-    /// first row. On failure the cursor is left closed.
-    void refresh();
-    bool isOpen() const { return bool(m_conn); }
-    void close();
-
-    bool bof() const { return m_bof; }
-    bool eof() const { return m_eof; }
-    /// Both flags set: the source had no rows when last looked at.
-    bool isEmpty() const { return m_bof && m_eof; }
-    bool hasCurrentRow() const { return m_pos > 0 && !m_bof && !m_eof; }
-
-    void moveFirst();
-    void moveLast();
-    void moveNext();
-    int recordCount();
-
-    /// A field of the current row by name; a field without a value reads as
-    /// a null QVariant. Texts read as QString, integers as int, doubles as
-    /// double, yes/no fields as bool.
-    QVariant field(const QString &name);
-
-    void addNew();
-    void edit();
-    /// Sets a field of the row buffer. The value is checked against the
-    /// field at once (type, text size, integer range); a fractional number
-    /// for an integer field is rounded to the nearest integer (halves to even).
-    void setField(const QString &name, const QVariant &value);
-    void update();
-    void cancelUpdate();
-    bool editing() const { return m_editMode != EditMode::None; }
-    void deleteCurrent();
-
-    /// The row id of the current row (0 when there is none).
-    qint64 currentRowId() const { return m_pos; }
-
-private:
-    enum class EditMode { None, AddNew, Edit };
-
-    void requireOpen() const;
-    void requireCurrent() const;
-    void loadRow();
-    void setPosition(qint64 rowid);
-    const TableDef &table() const { return *m_table; }
-    void runSqlSource();
-    int fieldIndex(const QString &name) const;
-
-    QString m_path;
-    QString m_connect;
-    QString m_source;
-    std::shared_ptr<Connection> m_conn;
-    const TableDef *m_table = nullptr;
-    QString m_tableSql;   // quoted table name
-    QVariantList m_parameters;
-    bool m_sqlSource = false;
-    // An SQL source is read once per refresh: its rows in the query's order,
-    // with the row id of each (the table's counter field) for edits.
-    QVector<QVector<QVariant>> m_sqlRows;
-    QVector<qint64> m_sqlRowIds;
-    QVector<int> m_sqlColumns;  // result column -> table field index
-    int m_sqlIndex = -1;
-
-    qint64 m_pos = 0;
-    bool m_bof = true;
-    bool m_eof = true;
-    bool m_rowLoaded = false;
-    QVector<QVariant> m_row;
-
-    EditMode m_editMode = EditMode::None;
-    QVector<QVariant> m_buffer;
-    QVector<bool> m_bufferSet;
-    // The statement text of the last commit, and the shape it was built for.
-    QString m_commitSql;
-    EditMode m_commitMode = EditMode::None;
-    QVector<bool> m_commitFields;
-};
 
 } // namespace quellix::store

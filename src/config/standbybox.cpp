@@ -4,13 +4,17 @@
 
 #include <QMessageBox>
 
-void quellix::installStandByBox()
+namespace quellix::config {
+
+void installStandbyMessageBox()
 {
-    if (store::interfaceInformationHandler())
+    if (store::defaultInformationHandler())
         return;
-    store::setInterfaceInformationHandler([](const QString &text, const QString &title) {
+    store::setDefaultInformationHandler([](const QString &text, const QString &title) {
         QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok);
         box.setObjectName(QStringLiteral("f_STANDBY"));
         box.exec();
     });
 }
+
+} // namespace quellix::config

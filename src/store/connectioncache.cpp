@@ -1,11 +1,10 @@
-#include "recordstore.h"
+#include "connectioncache.h"
 
 #include "error.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QHash>
-#include <QRegularExpression>
 #include <QStringList>
 #include <QUrl>
 
@@ -19,7 +18,6 @@
 namespace quellix::store {
 
 using sqlcipher::api;
-using sqlcipher::bindValue;
 
 namespace {
 
@@ -31,45 +29,6 @@ namespace {
 [[noreturn]] void failStore(sqlite3 *db, const QString &what)
 {
     fail(Error::Kind::Store, QStringLiteral("%1: %2").arg(what, QString::fromUtf8(api().errmsg(db))));
-}
-
-/// Resets a statement and clears its bindings when it goes out of scope, so
-/// no read transaction stays open between calls.
-struct StatementScope
-{
-    sqlite3_stmt *stmt;
-    ~StatementScope()
-    {
-        api().reset(stmt);
-        api().clear_bindings(stmt);
-    }
-};
-
-QVariant columnValue(sqlite3_stmt *stmt, int col, FieldType type)
-{
-    switch (api().column_type(stmt, col)) {
-    case SQLITE_NULL:
-        return {};
-    case SQLITE_INTEGER: {
-        const qint64 i = api().column_int64(stmt, col);
-        switch (type) {
-        case FieldType::YesNo: return QVariant(i != 0);
-        case FieldType::Double: return QVariant(double(i));
-        case FieldType::Text: return QVariant(QString::number(i));
-        default: return QVariant(int(i));
-        }
-    }
-    case SQLITE_FLOAT: {
-        const double d = api().column_double(stmt, col);
-        if (type == FieldType::Text)
-            return QVariant(QString::number(d, 'g', 15));
-        return QVariant(d);
-    }
-    default: {
-        const auto *text = reinterpret_cast<const char *>(api().column_text(stmt, col));
-        return QVariant(QString::fromUtf8(text, api().column_bytes(stmt, col)));
-    }
-    }
 }
 
 struct FileId
@@ -314,7 +273,7 @@ std::shared_ptr<Connection> Connection::acquire(const QString &path, const QStri
         // Deleted or replaced on disk. The old connection is closed now, so
         // that the engine folds and removes the log files it keeps beside
         // the path before another file there is opened: they would otherwise
-        // be taken for that file's log. Cursors still holding it get errors.
+        // be taken for that file's log. Users still holding it get errors.
         it->conn->retire();
         cache.erase(it);
     }
@@ -442,7 +401,7 @@ sqlite3_stmt *Connection::prepare(const QString &sql)
         api().finalize(stmt);
         failStore(m_db, QStringLiteral("Could not prepare '%1'").arg(sql));
     }
-    // Most recently added first: the statements of a busy cursor stay near
+    // Most recently added first: the statements of a busy user stay near
     // the front of this short list.
     m_statements.prepend({sql, stmt});
     return stmt;
@@ -599,286 +558,6 @@ void createStoreFile(const QString &path, const QString &localeText, const QStri
         fail(Error::Kind::Store, QStringLiteral("Could not create '%1': %2").arg(path, QString::fromLocal8Bit(strerror(linkErrno))));
 }
 
-// ---------------------------------------------------------------------------
-// Cursor
-
-Cursor::Cursor() : m_connect(storeConnectText()) {}
-Cursor::~Cursor() = default;
-
-void Cursor::setDatabaseName(const QString &path) { m_path = path; }
-void Cursor::setConnect(const QString &connect) { m_connect = connect; }
-
-void Cursor::setRecordSource(const QString &source, const QVariantList &parameters)
-{
-    m_source = source;
-    m_parameters = parameters;
-}
-
-void Cursor::close()
-{
-    m_conn.reset();
-    m_table = nullptr;
-    m_commitMode = EditMode::None;
-    m_sqlSource = false;
-    m_sqlRows.clear();
-    m_sqlRowIds.clear();
-    m_pos = 0;
-    m_bof = m_eof = true;
-    m_rowLoaded = false;
-    m_editMode = EditMode::None;
-}
-
-void Cursor::refresh()
-{
-    close();
-    if (m_path.isEmpty())
-        fail(Error::Kind::NotOpen, QStringLiteral("The cursor has no database."));
-    auto conn = Connection::acquire(m_path, passwordFromConnect(m_connect));
-
-    const TableDef *table = findTable(m_source.trimmed());
-    bool sql = false;
-    if (!table) {
-        static const QRegularExpression from(QStringLiteral("^\\s*select\\s.+?\\sfrom\\s+\"?(\\w+)\"?"),
-                                             QRegularExpression::CaseInsensitiveOption
-                                                 | QRegularExpression::DotMatchesEverythingOption);
-        const auto m = from.match(m_source);
-        if (m.hasMatch())
-            table = findTable(m.captured(1));
-        sql = true;
-    }
-    if (!table)
-        fail(Error::Kind::Store, QStringLiteral("The record source '%1' names no known table.").arg(m_source));
-
-    m_conn = conn;
-    m_table = table;
-    m_tableSql = quoteIdentifier(QString::fromLatin1(table->name));
-    m_sqlSource = sql;
-    try {
-        if (sql) {
-            runSqlSource();
-        } else {
-            sqlite3_stmt *st = m_conn->prepare(QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid LIMIT 1").arg(m_tableSql));
-            StatementScope scope{st};
-            const int rc = api().step(st);
-            if (rc == SQLITE_ROW)
-                setPosition(api().column_int64(st, 0));
-            else if (rc != SQLITE_DONE)
-                failStore(m_conn->handle(), QStringLiteral("Could not read %1").arg(m_tableSql));
-        }
-    } catch (...) {
-        close();
-        throw;
-    }
-}
-
-void Cursor::runSqlSource()
-{
-    sqlite3_stmt *st = m_conn->prepare(m_source);
-    StatementScope scope{st};
-    for (int i = 0; i < m_parameters.size(); ++i)
-        bindValue(st, i + 1, m_parameters.at(i));
-    const int ncol = api().column_count(st);
-    m_sqlColumns.clear();
-    int counterCol = -1;
-    for (int c = 0; c < ncol; ++c) {
-        const int idx = m_table->indexOf(QString::fromUtf8(api().column_name(st, c)));
-        m_sqlColumns << idx;
-        if (idx >= 0 && m_table->fields[idx].type == FieldType::Counter)
-            counterCol = c;
-    }
-    int rc;
-    while ((rc = api().step(st)) == SQLITE_ROW) {
-        QVector<QVariant> row(m_table->fields.size());
-        for (int c = 0; c < ncol; ++c) {
-            if (m_sqlColumns[c] >= 0)
-                row[m_sqlColumns[c]] = columnValue(st, c, m_table->fields[m_sqlColumns[c]].type);
-        }
-        m_sqlRows << row;
-        m_sqlRowIds << (counterCol >= 0 ? api().column_int64(st, counterCol) : 0);
-    }
-    if (rc != SQLITE_DONE)
-        failStore(m_conn->handle(), QStringLiteral("Could not run '%1'").arg(m_source));
-    if (!m_sqlRows.isEmpty()) {
-        m_sqlIndex = 0;
-        setPosition(m_sqlRowIds.first() ? m_sqlRowIds.first() : -1);
-    }
-}
-
-void Cursor::setPosition(qint64 rowid)
-{
-    m_pos = rowid;
-    m_bof = m_eof = false;
-    m_rowLoaded = false;
-}
-
-void Cursor::requireOpen() const
-{
-    if (!m_conn)
-        fail(Error::Kind::NotOpen, QStringLiteral("Object invalid or no longer set: the cursor is not open."));
-}
-
-void Cursor::requireCurrent() const
-{
-    requireOpen();
-    if (m_bof || m_eof || m_pos == 0)
-        fail(Error::Kind::NoCurrentRow, QStringLiteral("No current record."));
-}
-
-int Cursor::fieldIndex(const QString &name) const
-{
-    const int idx = m_table->indexOf(name);
-    if (idx < 0)
-        fail(Error::Kind::InvalidField, QStringLiteral("Item '%1' not found in this collection.").arg(name));
-    return idx;
-}
-
-void Cursor::moveFirst()
-{
-    requireOpen();
-    m_editMode = EditMode::None;
-    if (m_sqlSource) {
-        if (m_sqlRows.isEmpty()) {
-            m_bof = m_eof = true;
-            fail(Error::Kind::NoCurrentRow, QStringLiteral("No current record."));
-        }
-        m_sqlIndex = 0;
-        setPosition(m_sqlRowIds[0] ? m_sqlRowIds[0] : -1);
-        return;
-    }
-    sqlite3_stmt *st = m_conn->prepare(QStringLiteral("SELECT rowid FROM %1 ORDER BY rowid LIMIT 1").arg(m_tableSql));
-    StatementScope scope{st};
-    const int rc = api().step(st);
-    if (rc == SQLITE_ROW)
-        return setPosition(api().column_int64(st, 0));
-    if (rc != SQLITE_DONE)
-        failStore(m_conn->handle(), QStringLiteral("Could not move"));
-    m_pos = 0;
-    m_bof = m_eof = true;
-    fail(Error::Kind::NoCurrentRow, QStringLiteral("No current record."));
-}
-
-void Cursor::moveLast()
-{
-    requireOpen();
-    m_editMode = EditMode::None;
-    if (m_sqlSource) {
-        if (m_sqlRows.isEmpty()) {
-            m_bof = m_eof = true;
-            fail(Error::Kind::NoCurrentRow, QStringLiteral("No current record."));
-        }
-        m_sqlIndex = int(m_sqlRows.size()) - 1;
-        setPosition(m_sqlRowIds[m_sqlIndex] ? m_sqlRowIds[m_sqlIndex] : -1);
-        return;
-    }
-    sqlite3_stmt *st = m_conn->prepare(QStringLiteral("SELECT max(rowid) FROM %1").arg(m_tableSql));
-    StatementScope scope{st};
-    const int rc = api().step(st);
-    if (rc != SQLITE_ROW)
-        failStore(m_conn->handle(), QStringLiteral("Could not move"));
-    if (api().column_type(st, 0) == SQLITE_NULL) {
-        m_pos = 0;
-        m_bof = m_eof = true;
-        fail(Error::Kind::NoCurrentRow, QStringLiteral("No current record."));
-    }
-    setPosition(api().column_int64(st, 0));
-}
-
-void Cursor::moveNext()
-{
-    requireOpen();
-    if (m_eof)
-        fail(Error::Kind::NoCurrentRow, QStringLiteral("No current record."));
-    m_editMode = EditMode::None;
-    if (m_sqlSource) {
-        if (++m_sqlIndex >= m_sqlRows.size()) {
-            m_eof = true;
-            m_pos = 0;
-            return;
-        }
-        setPosition(m_sqlRowIds[m_sqlIndex] ? m_sqlRowIds[m_sqlIndex] : -1);
-        return;
-    }
-    sqlite3_stmt *st = m_conn->prepare(QStringLiteral("SELECT rowid FROM %1 WHERE rowid > ?1 ORDER BY rowid LIMIT 1").arg(m_tableSql));
-    StatementScope scope{st};
-    api().bind_int64(st, 1, m_pos);
-    const int rc = api().step(st);
-    if (rc == SQLITE_ROW)
-        return setPosition(api().column_int64(st, 0));
-    if (rc != SQLITE_DONE)
-        failStore(m_conn->handle(), QStringLiteral("Could not move"));
-    m_eof = true;
-    m_pos = 0;
-    m_rowLoaded = false;
-}
-
-int Cursor::recordCount()
-{
-    requireOpen();
-    if (m_sqlSource)
-        return int(m_sqlRows.size());
-    sqlite3_stmt *st = m_conn->prepare(QStringLiteral("SELECT count(*) FROM %1").arg(m_tableSql));
-    StatementScope scope{st};
-    if (api().step(st) != SQLITE_ROW)
-        failStore(m_conn->handle(), QStringLiteral("Could not count"));
-    return api().column_int(st, 0);
-}
-
-void Cursor::loadRow()
-{
-    if (m_rowLoaded)
-        return;
-    if (m_sqlSource) {
-        m_row = m_sqlRows[m_sqlIndex];
-        m_rowLoaded = true;
-        return;
-    }
-    sqlite3_stmt *st = m_conn->prepare(QStringLiteral("SELECT * FROM %1 WHERE rowid = ?1").arg(m_tableSql));
-    StatementScope scope{st};
-    api().bind_int64(st, 1, m_pos);
-    const int rc = api().step(st);
-    if (rc == SQLITE_DONE)
-        fail(Error::Kind::NoCurrentRow, QStringLiteral("Record is deleted."));
-    if (rc != SQLITE_ROW)
-        failStore(m_conn->handle(), QStringLiteral("Could not read the row"));
-    const int n = int(m_table->fields.size());
-    m_row.resize(n);
-    for (int c = 0; c < n && c < api().column_count(st); ++c)
-        m_row[c] = columnValue(st, c, m_table->fields[c].type);
-    m_rowLoaded = true;
-}
-
-QVariant Cursor::field(const QString &name)
-{
-    requireOpen();
-    const int idx = fieldIndex(name);
-    requireCurrent();
-    loadRow();
-    return m_row.value(idx);
-}
-
-void Cursor::addNew()
-{
-    requireOpen();
-    m_editMode = EditMode::AddNew;
-    m_buffer.fill(QVariant(), m_table->fields.size());
-    m_bufferSet.fill(false, m_table->fields.size());
-}
-
-void Cursor::edit()
-{
-    requireCurrent();
-    if (m_sqlSource && m_pos < 0)
-        fail(Error::Kind::Store, QStringLiteral("This record source cannot be updated."));
-    m_editMode = EditMode::Edit;
-    m_buffer.fill(QVariant(), m_table->fields.size());
-    m_bufferSet.fill(false, m_table->fields.size());
-}
-
-void Cursor::cancelUpdate()
-{
-    m_editMode = EditMode::None;
-}
-
 namespace {
 
 QVariant checkedValue(const FieldDef &f, const QVariant &value)
@@ -946,112 +625,6 @@ QVariant checkedValue(const FieldDef &f, const QVariant &value)
 QVariant checkedFieldValue(const FieldDef &field, const QVariant &value)
 {
     return checkedValue(field, value);
-}
-
-void Cursor::setField(const QString &name, const QVariant &value)
-{
-    requireOpen();
-    const int idx = fieldIndex(name);
-    if (m_editMode == EditMode::None)
-        fail(Error::Kind::Store, QStringLiteral("Update or CancelUpdate without AddNew or Edit."));
-    m_buffer[idx] = checkedValue(m_table->fields[idx], value);
-    m_bufferSet[idx] = true;
-}
-
-void Cursor::update()
-{
-    requireOpen();
-    if (m_editMode == EditMode::None)
-        fail(Error::Kind::Store, QStringLiteral("Update or CancelUpdate without AddNew or Edit."));
-    const EditMode mode = m_editMode;
-    m_editMode = EditMode::None; // a failed commit drops the buffer; the cursor stays usable
-    m_conn->requireWritable();
-
-    QVector<int> cols;
-    for (int i = 0; i < m_bufferSet.size(); ++i) {
-        if (m_bufferSet[i])
-            cols << i;
-    }
-    if (mode == EditMode::Edit) {
-        requireCurrent();
-        if (cols.isEmpty())
-            return;
-    }
-    // The statement text depends only on the mode and the fields set: a
-    // writer committing rows of one shape builds it once.
-    if (mode != m_commitMode || m_bufferSet != m_commitFields) {
-        auto name = [&](int i) { return quoteIdentifier(QString::fromLatin1(m_table->fields[i].name)); };
-        QString sql;
-        if (mode == EditMode::AddNew) {
-            if (cols.isEmpty()) {
-                sql = QStringLiteral("INSERT INTO %1 DEFAULT VALUES").arg(m_tableSql);
-            } else {
-                QStringList names, marks;
-                for (int i : cols) {
-                    names << name(i);
-                    marks << QStringLiteral("?");
-                }
-                sql = QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
-                          .arg(m_tableSql, names.join(QLatin1Char(',')), marks.join(QLatin1Char(',')));
-            }
-        } else {
-            QStringList sets;
-            for (int i : cols)
-                sets << name(i) + QStringLiteral("=?");
-            sql = QStringLiteral("UPDATE %1 SET %2 WHERE rowid=?").arg(m_tableSql, sets.join(QLatin1Char(',')));
-        }
-        m_commitSql = sql;
-        m_commitMode = mode;
-        m_commitFields = m_bufferSet;
-    }
-
-    sqlite3_stmt *st = m_conn->prepare(m_commitSql);
-    StatementScope scope{st};
-    int b = 1;
-    for (int i : cols)
-        bindValue(st, b++, m_buffer[i]);
-    if (mode == EditMode::Edit)
-        api().bind_int64(st, b, m_pos);
-    if (api().step(st) != SQLITE_DONE)
-        failStore(m_conn->handle(), QStringLiteral("Could not commit the row"));
-
-    if (mode == EditMode::AddNew) {
-        const qint64 rowid = api().last_insert_rowid(m_conn->handle());
-        if (m_sqlSource) {
-            QVector<QVariant> row(m_table->fields.size());
-            for (int i : cols)
-                row[i] = m_buffer[i];
-            m_sqlRows << row;
-            m_sqlRowIds << rowid;
-            m_sqlIndex = int(m_sqlRows.size()) - 1;
-        }
-        setPosition(rowid);
-    } else {
-        if (api().changes(m_conn->handle()) == 0)
-            fail(Error::Kind::NoCurrentRow, QStringLiteral("Record is deleted."));
-        if (m_sqlSource) {
-            for (int i : cols)
-                m_sqlRows[m_sqlIndex][i] = m_buffer[i];
-        }
-        m_rowLoaded = false;
-    }
-}
-
-void Cursor::deleteCurrent()
-{
-    requireCurrent();
-    if (m_sqlSource && m_pos < 0)
-        fail(Error::Kind::Store, QStringLiteral("This record source cannot be updated."));
-    m_editMode = EditMode::None;
-    m_conn->requireWritable();
-    sqlite3_stmt *st = m_conn->prepare(QStringLiteral("DELETE FROM %1 WHERE rowid = ?1").arg(m_tableSql));
-    StatementScope scope{st};
-    api().bind_int64(st, 1, m_pos);
-    if (api().step(st) != SQLITE_DONE)
-        failStore(m_conn->handle(), QStringLiteral("Could not delete the row"));
-    m_rowLoaded = false;
-    if (m_sqlSource)
-        m_sqlRows[m_sqlIndex].fill(QVariant());
 }
 
 } // namespace quellix::store

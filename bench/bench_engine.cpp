@@ -18,6 +18,7 @@
 #include "engine.h"
 #include "quellix.h"
 
+#include <QElapsedTimer>
 #include <QEventLoop>
 #include <QTimer>
 

@@ -62,7 +62,6 @@ public:
     ControlState s;
     bool userMode = true;
     bool registered = false; ///< set by the first registration
-    bool yielding = false;   ///< the scan tick is letting pending events run
     /// Lit states of the normal, caution and warning indicators, as the
     /// scan and the flashers last set them (a new face shows normal lit).
     bool normalLit = true, cautionLit = false, warningLit = false;

@@ -9,10 +9,13 @@
 #include "handlerstep.h"
 #include "recordtext.h"
 
+#include <QAbstractEventDispatcher>
 #include <QCoreApplication>
 #include <QLoggingCategory>
 #include <QPointer>
 #include <QTimer>
+
+#include <vector>
 
 using namespace quellix;
 
@@ -157,6 +160,53 @@ bool logsReaching(Range r, const ControlState &s)
 
 namespace {
 
+/// The scan ticks now on the stack, innermost last, each with whether its
+/// timer was restarted already.
+struct RunningTick
+{
+    QPointer<QTimer> timer;
+    bool restarted = false;
+};
+std::vector<RunningTick> &runningTicks()
+{
+    static std::vector<RunningTick> ticks;
+    return ticks;
+}
+
+/// Restarts, once per tick, the timers of the ticks on the stack when an
+/// event loop nested in them is about to wait (a modal window, a nested
+/// loop of a host handler).
+void restartTimersOfRunningTicks()
+{
+    for (RunningTick &t : runningTicks()) {
+        if (!t.restarted && t.timer) {
+            t.restarted = true;
+            t.timer->start();
+        }
+    }
+}
+
+/// Notes a tick for as long as it runs.
+class TickOnStack
+{
+public:
+    explicit TickOnStack(QTimer *timer)
+    {
+        static bool watching = false;
+        if (!watching) {
+            if (QAbstractEventDispatcher *dispatcher = QAbstractEventDispatcher::instance()) {
+                QObject::connect(dispatcher, &QAbstractEventDispatcher::aboutToBlock, dispatcher,
+                                 &restartTimersOfRunningTicks);
+                watching = true;
+            }
+        }
+        runningTicks().push_back({timer, false});
+    }
+    ~TickOnStack() { runningTicks().pop_back(); }
+    TickOnStack(const TickOnStack &) = delete;
+    TickOnStack &operator=(const TickOnStack &) = delete;
+};
+
 // A step of the evaluation: whatever it throws is dropped and the next step
 // runs. Reported at debug level only: a bad setting fails on every tick.
 template<typename Step>
@@ -177,20 +227,27 @@ void EnginePrivate::scanTick()
     // Qt never delivers a timer again while its own tick is on the stack.
     // A modal window opened from inside this tick (a click run by the yield
     // below, a host handler of a range event, a stand-by message) would
-    // then stop this control's scan until it closed. Restarting gives the
-    // timer a new identity that keeps firing inside such a window.
-    timerLimits->start();
+    // then stop this control's scan until it closed. The tick is noted
+    // while it runs; should an event loop inside it wait for events, the
+    // timer is restarted, which gives it a new identity that keeps firing
+    // inside that loop. (Restarting on every tick would cost a search of
+    // the whole timer list per tick: with thousands of controls, most of
+    // the scan's time.)
+    const TickOnStack onStack(timerLimits);
 
     // Let clicks and host calls waiting in the queue run before evaluating;
-    // one of them may even delete this control. A tick run from inside this
-    // control's own yield evaluates without yielding again.
+    // one of them may even delete this control. A tick run from inside any
+    // control's yield evaluates without yielding again: the queue is being
+    // worked off already, and with thousands of controls nested yields
+    // would otherwise pile up one stack frame chain per control.
     QPointer<Engine> alive(q);
-    if (!yielding) {
-        yielding = true;
+    static bool anyYielding = false;
+    if (!anyYielding) {
+        anyYielding = true;
         QCoreApplication::processEvents();
+        anyYielding = false;
         if (!alive)
             return;
-        yielding = false;
     }
     if (!s.enabled || !userMode)
         return;

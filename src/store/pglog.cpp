@@ -15,7 +15,7 @@
 #include "logstore.h"
 #include "pgconnection.h"
 #include "recordstore.h"
-#include "schema.h"
+#include "tablesql.h"
 #include "spool.h"
 #include "sqlcipherapi.h"
 #include "weakregistry.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "schema.h"
+#include "tablesql.h"
 
 #include <QString>
 #include <QStringList>

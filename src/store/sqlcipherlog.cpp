@@ -12,7 +12,7 @@
 #include "error.h"
 #include "logstore.h"
 #include "recordstore.h"
-#include "schema.h"
+#include "tablesql.h"
 #include "sqlcipherapi.h"
 #include "weakregistry.h"
 

@@ -8,7 +8,7 @@
 #include "error.h"
 #include "logstore.h"
 #include "recordstore.h"
-#include "schema.h"
+#include "tablesql.h"
 #include "sqlcipherlog.h"
 #include "storefiles.h"
 #include "testsupport.h"

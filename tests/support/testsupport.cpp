@@ -169,14 +169,15 @@ QStringList EventLog::names() const
     return n;
 }
 
-void setSettingsField(const QString &control, const QString &field, const QVariant &value)
+void setSettingsField(const QString &control, quellix::schema::Field field, const QVariant &value)
 {
     using namespace quellix::store;
     try {
         openStores(StoreLocation::directory(QDir::currentPath()))->settings().writeField(control, field, value);
     } catch (const quellix::Error &e) {
-        QTest::qFail(qPrintable(QStringLiteral("setting %1 of %2: %3").arg(field, control, e.message())), __FILE__,
-                     __LINE__);
+        QTest::qFail(qPrintable(QStringLiteral("setting %1 of %2: %3")
+                                    .arg(quellix::schema::fieldName(field), control, e.message())),
+                     __FILE__, __LINE__);
     }
 }
 
@@ -189,14 +190,14 @@ QVariantMap settingsRow(const QString &dir, const QString &control)
     return {};
 }
 
-std::unique_ptr<Quellix> registeredControl(const QString &name, const QVariantMap &fields)
+std::unique_ptr<Quellix> registeredControl(const QString &name, const SettingsFields &fields)
 {
     auto control = std::make_unique<Quellix>();
     control->setObjectName(name);
     control->REGISTER();
     if (!fields.isEmpty()) {
-        for (auto it = fields.begin(); it != fields.end(); ++it)
-            setSettingsField(name, it.key(), it.value());
+        for (const auto &[field, value] : fields)
+            setSettingsField(name, field, value);
         control->REGISTER();
     }
     return control;

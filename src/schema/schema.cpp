@@ -37,27 +37,34 @@ struct SettingsFieldDef {
     FactoryValue factory;
 };
 
-constexpr FieldDef kLogFields[] = {
-    {"Num", T::Counter},
-    {"Control", T::Text, 50},
-    {"Time", T::Text, 50},
-    {"Type", T::Text, 50},
-    {"Event", T::Text, 255},
-    {"Input Value", T::Double},
-    {"Input Function", T::Text, 255},
-    {"Display Value", T::Double},
-    {"Output Function", T::Text, 255},
-    {"Output Value", T::Double},
-    {"Hold Status", T::YesNo},
+// One field of LOG or DATA: its enumerator and its definition in the file.
+template<typename E>
+struct EnumeratedFieldDef {
+    E field;
+    FieldDef def;
 };
 
-constexpr FieldDef kDataFields[] = {
-    {"Num", T::Counter},
-    {"Control", T::Text, 50},
-    {"Time", T::Text, 50},
-    {"Input Value", T::Double},
-    {"Display Value", T::Double},
-    {"Output Value", T::Double},
+constexpr EnumeratedFieldDef<LogField> kLogRows[] = {
+    {LogField::Num, {"Num", T::Counter}},
+    {LogField::Control, {"Control", T::Text, 50}},
+    {LogField::Time, {"Time", T::Text, 50}},
+    {LogField::Type, {"Type", T::Text, 50}},
+    {LogField::Event, {"Event", T::Text, 255}},
+    {LogField::InputValue, {"Input Value", T::Double}},
+    {LogField::InputFunction, {"Input Function", T::Text, 255}},
+    {LogField::DisplayValue, {"Display Value", T::Double}},
+    {LogField::OutputFunction, {"Output Function", T::Text, 255}},
+    {LogField::OutputValue, {"Output Value", T::Double}},
+    {LogField::HoldStatus, {"Hold Status", T::YesNo}},
+};
+
+constexpr EnumeratedFieldDef<DataField> kDataRows[] = {
+    {DataField::Num, {"Num", T::Counter}},
+    {DataField::Control, {"Control", T::Text, 50}},
+    {DataField::Time, {"Time", T::Text, 50}},
+    {DataField::InputValue, {"Input Value", T::Double}},
+    {DataField::DisplayValue, {"Display Value", T::Double}},
+    {DataField::OutputValue, {"Output Value", T::Double}},
 };
 
 constexpr SettingsFieldDef kSettingsRows[] = {
@@ -135,23 +142,41 @@ constexpr SettingsFieldDef kSettingsRows[] = {
     {Field::Enabled, {"Enabled", T::YesNo}, 60, yes},
 };
 
-constexpr int kLoadedCount = 60;
-constexpr int kFactoryCount = 28;
-
-// The enumerators, the load steps and the factory values are checked here,
-// where the compiler refuses a table that breaks them.
-constexpr bool enumeratorsInTableOrder()
+// Each row carries the enumerator of its position, and the definitions of
+// the file are the rows' own.
+template<typename Row, size_t N>
+constexpr bool enumeratorsInTableOrder(const Row (&rows)[N])
 {
-    if (std::size(kSettingsRows) != size_t(kSettingsFieldCount))
-        return false;
-    for (size_t i = 0; i < std::size(kSettingsRows); ++i) {
-        if (kSettingsRows[i].field != Field(i))
+    for (size_t i = 0; i < N; ++i) {
+        if (size_t(rows[i].field) != i)
             return false;
     }
     return true;
 }
-static_assert(enumeratorsInTableOrder(), "each settings row must carry the enumerator of its position");
 
+template<typename Row, size_t N>
+constexpr std::array<FieldDef, N> definitionsOf(const Row (&rows)[N])
+{
+    std::array<FieldDef, N> defs{};
+    for (size_t i = 0; i < N; ++i)
+        defs[i] = rows[i].def;
+    return defs;
+}
+
+static_assert(enumeratorsInTableOrder(kLogRows), "each LOG row must carry the enumerator of its position");
+static_assert(enumeratorsInTableOrder(kDataRows), "each DATA row must carry the enumerator of its position");
+static_assert(std::size(kSettingsRows) == size_t(kSettingsFieldCount), "the settings table has 72 fields");
+static_assert(enumeratorsInTableOrder(kSettingsRows), "each settings row must carry the enumerator of its position");
+
+constexpr std::array<FieldDef, std::size(kLogRows)> kLogFields = definitionsOf(kLogRows);
+constexpr std::array<FieldDef, std::size(kDataRows)> kDataFields = definitionsOf(kDataRows);
+constexpr std::array<FieldDef, kSettingsFieldCount> kSettingsFields = definitionsOf(kSettingsRows);
+
+constexpr int kLoadedCount = 60;
+constexpr int kFactoryCount = 28;
+
+// The load steps and the factory values are checked here, where the
+// compiler refuses a table that breaks them.
 constexpr bool loadStepsAreOneToN()
 {
     std::array<int, kLoadedCount + 1> seen{};
@@ -173,13 +198,6 @@ constexpr bool factoryFieldsCount()
     return n == kFactoryCount;
 }
 static_assert(factoryFieldsCount(), "a new settings row fills 28 fields");
-
-constexpr std::array<FieldDef, kSettingsFieldCount> kSettingsFields = [] {
-    std::array<FieldDef, kSettingsFieldCount> defs{};
-    for (size_t i = 0; i < defs.size(); ++i)
-        defs[i] = kSettingsRows[i].def;
-    return defs;
-}();
 
 constexpr std::array<Field, kSettingsFieldCount> kAllFields = [] {
     std::array<Field, kSettingsFieldCount> fields{};
@@ -240,6 +258,11 @@ Field fieldAt(int index)
 const std::array<Field, kSettingsFieldCount> &settingsFields() { return kAllFields; }
 
 const FieldDef &definition(Field field) { return row(field).def; }
+
+const FieldDef &definition(LogField field) { return kLogRows[size_t(field)].def; }
+const FieldDef &definition(DataField field) { return kDataRows[size_t(field)].def; }
+QString fieldName(LogField field) { return QString::fromLatin1(definition(field).name); }
+QString fieldName(DataField field) { return QString::fromLatin1(definition(field).name); }
 
 QString fieldName(Field field) { return QString::fromLatin1(definition(field).name); }
 

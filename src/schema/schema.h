@@ -45,6 +45,37 @@ const TableDef &settingsTable(); ///< table "Settings" of SETTINGS.MDB, 72 field
 /// The table definition with this name (exact), or nullptr.
 const TableDef *findTable(const QString &name);
 
+/// The fields of the table "LOG", in the table's order.
+enum class LogField {
+    Num,
+    Control,
+    Time,
+    Type,
+    Event,
+    InputValue,
+    InputFunction,
+    DisplayValue,
+    OutputFunction,
+    OutputValue,
+    HoldStatus,
+};
+
+/// The fields of the table "DATA", in the table's order.
+enum class DataField {
+    Num,
+    Control,
+    Time,
+    InputValue,
+    DisplayValue,
+    OutputValue,
+};
+
+const FieldDef &definition(LogField field);
+const FieldDef &definition(DataField field);
+/// The field's name as the store files spell it ("Input Value").
+QString fieldName(LogField field);
+QString fieldName(DataField field);
+
 /// The fields of the table "Settings", in the table's order.
 enum class Field {
     ControlName,

@@ -69,6 +69,15 @@ private Q_SLOTS:
             QVERIFY2(sql.contains(column), qPrintable(column));
         }
 
+        // LOG and DATA, whose names head the log list and the exported samples.
+        QCOMPARE(schema::fieldName(schema::LogField::Event), QStringLiteral("Event"));
+        QCOMPARE(schema::definition(schema::LogField::Event).size, 255);
+        QCOMPARE(schema::logTable().fields[10].name, "Hold Status");
+        QCOMPARE(schema::fieldName(schema::LogField::HoldStatus), QStringLiteral("Hold Status"));
+        QCOMPARE(schema::dataTable().fields[3].name, "Input Value");
+        QCOMPARE(schema::fieldName(schema::DataField::InputValue), QStringLiteral("Input Value"));
+        QCOMPARE(schema::definition(schema::DataField::OutputValue).type, FieldType::Double);
+
         // Every enumerator names its own column, in the file's column order.
         QCOMPARE(int(schema::settingsFields().size()), 72);
         qsizetype at = 0;

@@ -227,7 +227,7 @@ private Q_SLOTS:
                 QCOMPARE(raw.exec(QStringLiteral("UPDATE Settings SET \"Input Multiplier\" = 5")), SQLITE_OK);
                 QCOMPARE(raw.exec(QStringLiteral("UPDATE Settings SET \"Input Multiplier\" = 'five'")), SQLITE_CONSTRAINT);
             }
-            QCOMPARE(stores->settings().read(QStringLiteral("M"))->value(QStringLiteral("Input Multiplier")), QVariant(5.0));
+            QCOMPARE(stores->settings().read(QStringLiteral("M"))->value(Field::InputMultiplier), QVariant(5.0));
             QCOMPARE(testsupport::querySingle(file, QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
         });
         QVERIFY2(error.isEmpty(), qPrintable(error));

@@ -25,6 +25,7 @@
 
 using namespace quellix;
 using namespace quellix::store;
+using quellix::schema::Field;
 
 namespace {
 

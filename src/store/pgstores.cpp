@@ -313,6 +313,8 @@ QVariant fileValue(sqlite3_stmt *st, int col, const FieldDef &f)
     }
 }
 
+Q_LOGGING_CATEGORY(lcImport, "quellix.store.import")
+
 // Imported rows carry no station: the files do not say which one wrote them.
 qint64 copyTable(quellix::store::Connection &file, pg::Connection &server, const TableDef &table, const QString &order)
 {
@@ -333,6 +335,14 @@ qint64 copyTable(quellix::store::Connection &file, pg::Connection &server, const
         fileCol << col;
         fields << &f;
         names << quoteIdentifier(QLatin1String(f.name));
+    }
+    // A column the table does not have (added by another program) has no
+    // place on the server: say so rather than drop it unseen.
+    for (int c = 0; c < api().column_count(st); ++c) {
+        const QString column = QString::fromUtf8(api().column_name(st, c));
+        if (table.indexOf(column) < 0)
+            qCWarning(lcImport, "%s: the column \"%s\" of table %s is not one of its fields; it is not imported",
+                      qPrintable(file.path()), qPrintable(column), table.name);
     }
     qint64 n = 0;
     QStringList rows;

@@ -10,6 +10,8 @@
 
 namespace quellix::store {
 
+// The store's code, and code that uses the store's names, takes the schema's
+// types as they are.
 using schema::Field;
 using schema::FieldDef;
 using schema::FieldType;

@@ -176,7 +176,7 @@ void BM_ScanWhileDialogOpen(benchmark::State &state)
     std::shared_ptr<Stores> stores = openStores(StoreLocation::directory(store.scratch.path()));
     for (Quellix *m : controls) {
         m->REGISTER();
-        stores->settings().writeField(m->objectName(), QStringLiteral("Scanrate"), kScanMs);
+        stores->settings().writeField(m->objectName(), Field::Scanrate, kScanMs);
         m->REGISTER();
         m->setInputValue(50);
     }

@@ -275,7 +275,7 @@ void BM_ScanWhileViewing(benchmark::State &state)
     control.setObjectName(kViewed);
     control.REGISTER();
     // The scan period comes from the settings row when it is loaded.
-    openStores(StoreLocation::directory(d.dir.path()))->settings().writeField(kViewed, QStringLiteral("Scanrate"), 100);
+    openStores(StoreLocation::directory(d.dir.path()))->settings().writeField(kViewed, quellix::schema::Field::Scanrate, 100);
     control.REGISTER();
     // The viewer is opened on the control's stores, as its Logs button would.
     request.storeLocation = StoreLocation::directory(d.dir.path());

@@ -69,10 +69,11 @@ struct Panel
         {
             // Scan rate and logging switches as a configured panel has them.
             SettingsRow configured;
-            configured.set(QStringLiteral("Scanrate"), kScanMs);
-            for (const char *f : {"Log Upper Reaching", "Log Warning Reaching", "Log Caution Reaching",
-                                  "Log Normal Reaching", "Log Lower Reaching", "Log User Actions"})
-                configured.set(QString::fromLatin1(f), true);
+            using quellix::schema::Field;
+            configured.set(Field::Scanrate, kScanMs);
+            for (const Field f : {Field::LogUpperReaching, Field::LogWarningReaching, Field::LogCautionReaching,
+                                  Field::LogNormalReaching, Field::LogLowerReaching, Field::LogUserActions})
+                configured.set(f, true);
             const std::shared_ptr<Stores> stores = openStores(StoreLocation::directory(scratch.path()));
             for (Quellix *m : controls)
                 stores->settings().writeRow(m->objectName(), configured);

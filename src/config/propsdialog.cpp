@@ -1,6 +1,6 @@
 #include "propsdialog.h"
 
-#include "alarmsound.h"
+#include "soundnames.h"
 #include "error.h"
 #include "programbrowser.h"
 #include "propsrules.h"
@@ -27,7 +27,8 @@ Q_LOGGING_CATEGORY(lcProps, "quellix.props")
 
 namespace quellix::config {
 
-using store::FieldType;
+using schema::Field;
+using schema::FieldType;
 using store::SettingsRow;
 
 namespace {
@@ -35,32 +36,43 @@ namespace {
 struct LevelText
 {
     const char *key;          // in element names: t_UPPERLIMITVALUE
-    const char *word;         // in captions and columns: "Upper"
+    const char *word;         // in captions: "Upper"
     const char *limitCaption; // the enable box of the Limits tab
+    // The level's fields, one per tab element.
+    Field limitEnabled, limitValue, alarmLight, alarmSound, soundName, promptEnabled, promptText, eventEnabled,
+        eventPath;
 };
 
 const LevelText kLevels[4] = {
-    {"UPPER", "Upper", "Enable Upper Limit Value    >"},
-    {"WARNING", "Warning", "Enable Warning Limit Value >"},
-    {"CAUTION", "Caution", "Enable Caution Limit Value  >"},
-    {"LOWER", "Lower", "Enable Lower Limit Value    >"},
+    {"UPPER", "Upper", "Enable Upper Limit Value    >", Field::EnableUpperLimit, Field::UpperLimitValue,
+     Field::UpperAlarmLight, Field::UpperAlarmSound, Field::UpperAlarmSoundName, Field::EnableUpperPrompt,
+     Field::UpperPromptText, Field::EnableUpperEvent, Field::UpperEventPath},
+    {"WARNING", "Warning", "Enable Warning Limit Value >", Field::EnableWarningLimit, Field::WarningLimitValue,
+     Field::WarningAlarmLight, Field::WarningAlarmSound, Field::WarningAlarmSoundName, Field::EnableWarningPrompt,
+     Field::WarningPromptText, Field::EnableWarningEvent, Field::WarningEventPath},
+    {"CAUTION", "Caution", "Enable Caution Limit Value  >", Field::EnableCautionLimit, Field::CautionLimitValue,
+     Field::CautionAlarmLight, Field::CautionAlarmSound, Field::CautionAlarmSoundName, Field::EnableCautionPrompt,
+     Field::CautionPromptText, Field::EnableCautionEvent, Field::CautionEventPath},
+    {"LOWER", "Lower", "Enable Lower Limit Value    >", Field::EnableLowerLimit, Field::LowerLimitValue,
+     Field::LowerAlarmLight, Field::LowerAlarmSound, Field::LowerAlarmSoundName, Field::EnableLowerPrompt,
+     Field::LowerPromptText, Field::EnableLowerEvent, Field::LowerEventPath},
 };
 
 struct ColourGroupText
 {
     const char *key;     // option_DISPLAYRED, t_DISPLAYCOLOR
     const char *frame;   // frame caption
-    const char *column;  // bound column
+    Field column;        // bound column
     const char *subject; // tool tip: "Select To Make The <subject> Red"
     props::ColourGroup group;
 };
 
 const ColourGroupText kColourGroups[5] = {
-    {"DISPLAY", "Display Color", "Display Color", "Display", props::ColourGroup::Display},
-    {"UNITS", "Units Color", "Units Color", "Units Display", props::ColourGroup::Units},
-    {"OUTPUT", "Output Color", "Output Color", "Output Display", props::ColourGroup::Output},
-    {"HOLD", "Hold Color", "Hold Indicator Color", "Hold Indicator Light", props::ColourGroup::Hold},
-    {"COMM", "COMM Color", "COMM Indicator Color", "COMM Indicator Light", props::ColourGroup::Comm},
+    {"DISPLAY", "Display Color", Field::DisplayColor, "Display", props::ColourGroup::Display},
+    {"UNITS", "Units Color", Field::UnitsColor, "Units Display", props::ColourGroup::Units},
+    {"OUTPUT", "Output Color", Field::OutputColor, "Output Display", props::ColourGroup::Output},
+    {"HOLD", "Hold Color", Field::HoldIndicatorColor, "Hold Indicator Light", props::ColourGroup::Hold},
+    {"COMM", "COMM Color", Field::CommIndicatorColor, "COMM Indicator Light", props::ColourGroup::Comm},
 };
 
 const char *const kColourNames[4] = {"Red", "Green", "Yellow", "Blue"};
@@ -230,27 +242,24 @@ PropsDialog::PropsDialog(std::shared_ptr<store::Stores> stores, const QString &c
 
 PropsDialog::~PropsDialog() = default;
 
-void PropsDialog::bind(QWidget *widget, const QString &column)
+void PropsDialog::bind(QWidget *widget, Field column)
 {
-    const int index = SettingsRow::indexOf(column);
-    Q_ASSERT_X(index >= 0, "PropsDialog::bind", qPrintable(column));
-    const store::FieldDef &def = SettingsRow::definition(index);
+    const schema::FieldDef &def = schema::definition(column);
     if (auto *e = qobject_cast<QLineEdit *>(widget); e && def.type == FieldType::Text)
         e->setMaxLength(def.size);
-    m_bindings.push_back({index, widget, {}});
+    m_bindings.push_back({column, widget, {}});
 }
 
-QLineEdit *PropsDialog::lineEdit(QWidget *parent, const QString &name, const QString &column, const QString &toolTip)
+QLineEdit *PropsDialog::lineEdit(QWidget *parent, const QString &name, Field column, const QString &toolTip)
 {
     auto *e = new QLineEdit(parent);
     e->setObjectName(name);
     e->setToolTip(toolTip);
-    if (!column.isEmpty())
-        bind(e, column);
+    bind(e, column);
     return e;
 }
 
-QCheckBox *PropsDialog::checkBox(QWidget *parent, const QString &name, const QString &caption, const QString &column)
+QCheckBox *PropsDialog::checkBox(QWidget *parent, const QString &name, const QString &caption, Field column)
 {
     auto *c = new QCheckBox(caption, parent);
     c->setObjectName(name);
@@ -259,7 +268,7 @@ QCheckBox *PropsDialog::checkBox(QWidget *parent, const QString &name, const QSt
 }
 
 QComboBox *PropsDialog::comboBox(QWidget *parent, const QString &name, const QStringList &items,
-                                 const QString &column, const QString &toolTip)
+                                 Field column, const QString &toolTip)
 {
     auto *b = new QComboBox(parent);
     b->setObjectName(name);
@@ -337,23 +346,21 @@ QWidget *PropsDialog::buildLevelPage(int tab)
         switch (tab) {
         case 0:
             m_limitEnabled[l] = checkBox(box, QStringLiteral("chk_%1LIMITVALUE").arg(key),
-                                         QLatin1String(lv.limitCaption), QStringLiteral("Enable %1 Limit").arg(word));
-            m_limitValue[l] = lineEdit(box, QStringLiteral("t_%1LIMITVALUE").arg(key),
-                                       QStringLiteral("%1 Limit Value").arg(word),
+                                         QLatin1String(lv.limitCaption), lv.limitEnabled);
+            m_limitValue[l] = lineEdit(box, QStringLiteral("t_%1LIMITVALUE").arg(key), lv.limitValue,
                                        QStringLiteral("Enter The %1 Limit").arg(word));
             row->addWidget(m_limitEnabled[l]);
             row->addWidget(m_limitValue[l], 1);
             break;
         case 1:
             m_alarmLight[l] = checkBox(box, QStringLiteral("chk_%1ALARMLIGHT").arg(key), QStringLiteral("Alarm Light"),
-                                       QStringLiteral("%1 Alarm Light").arg(word));
+                                       lv.alarmLight);
             m_alarmSound[l] = checkBox(box, QStringLiteral("chk_%1ALARMSOUND").arg(key),
-                                       QStringLiteral("Alarm Sound >"), QStringLiteral("%1 Alarm Sound").arg(word));
+                                       QStringLiteral("Alarm Sound >"), lv.alarmSound);
             {
-                QStringList names = alarmSoundNames();
+                QStringList names = schema::alarmSoundNames();
                 names.sort();
-                m_soundName[l] = comboBox(box, QStringLiteral("combo_%1ALARMSOUND").arg(key), names,
-                                          QStringLiteral("%1 Alarm Sound Name").arg(word),
+                m_soundName[l] = comboBox(box, QStringLiteral("combo_%1ALARMSOUND").arg(key), names, lv.soundName,
                                           QStringLiteral("Select Sound For The %1 Alarm").arg(word));
             }
             row->addWidget(m_alarmLight[l]);
@@ -363,9 +370,8 @@ QWidget *PropsDialog::buildLevelPage(int tab)
         case 2:
             m_promptEnabled[l] = checkBox(box, QStringLiteral("chk_%1LIMITPROMPT").arg(key),
                                           QStringLiteral("Enable %1 Limit Alarm Prompt").arg(word),
-                                          QStringLiteral("Enable %1 Prompt").arg(word));
-            m_promptText[l] = lineEdit(box, QStringLiteral("t_%1LIMITPROMPT").arg(key),
-                                       QStringLiteral("%1 Prompt Text").arg(word));
+                                          lv.promptEnabled);
+            m_promptText[l] = lineEdit(box, QStringLiteral("t_%1LIMITPROMPT").arg(key), lv.promptText);
             m_promptText[l]->setText(QStringLiteral("%1 Limit Reached!").arg(word));
             row->addWidget(m_promptEnabled[l]);
             row->addWidget(m_promptText[l], 1);
@@ -373,9 +379,8 @@ QWidget *PropsDialog::buildLevelPage(int tab)
         default:
             m_eventEnabled[l] = checkBox(box, QStringLiteral("chk_%1LIMITEVENT").arg(key),
                                          QStringLiteral("Enable %1 Limit Activation").arg(word),
-                                         QStringLiteral("Enable %1 Event").arg(word));
-            m_eventPath[l] = lineEdit(box, QStringLiteral("t_%1LIMITEVENT").arg(key),
-                                      QStringLiteral("%1 Event Path").arg(word));
+                                         lv.eventEnabled);
+            m_eventPath[l] = lineEdit(box, QStringLiteral("t_%1LIMITEVENT").arg(key), lv.eventPath);
             m_eventPath[l]->setText(
                 QStringLiteral("Enter The Path To The Application To Activate On %1 Alarm").arg(word));
             m_browse[l] = new QPushButton(QStringLiteral("Browse"), box);
@@ -401,7 +406,7 @@ QWidget *PropsDialog::buildLevelPage(int tab)
         m_descending->setObjectName(QStringLiteral("option_DESCENDING"));
         m_descending->setToolTip(QStringLiteral("Select Descending Alarms"));
         // The options set the direction; the text only shows what is stored.
-        m_direction = lineEdit(box, QStringLiteral("t_DIRECTION"), QStringLiteral("Direction"));
+        m_direction = lineEdit(box, QStringLiteral("t_DIRECTION"), Field::Direction);
         m_direction->setReadOnly(true);
         v->addWidget(m_ascending);
         v->addWidget(m_descending);
@@ -416,12 +421,12 @@ QWidget *PropsDialog::buildRatiosPage()
     page->setObjectName(QStringLiteral("page_4"));
     auto *v = new QVBoxLayout(page);
     auto function = [&](const QString &caption, QLineEdit *&mult, QLineEdit *&offset, QLineEdit *&label,
-                        const char *multName, const char *offsetName, const char *labelName, const char *multColumn,
-                        const char *offsetColumn, const char *initial) {
+                        const char *multName, const char *offsetName, const char *labelName, Field multColumn,
+                        Field offsetColumn, const char *initial) {
         auto *box = new QGroupBox(caption, page);
         auto *grid = new QGridLayout(box);
-        mult = lineEdit(box, QLatin1String(multName), QLatin1String(multColumn));
-        offset = lineEdit(box, QLatin1String(offsetName), QLatin1String(offsetColumn));
+        mult = lineEdit(box, QLatin1String(multName), multColumn);
+        offset = lineEdit(box, QLatin1String(offsetName), offsetColumn);
         label = new QLineEdit(QLatin1String(initial), box);
         label->setObjectName(QLatin1String(labelName));
         label->setReadOnly(true);
@@ -433,11 +438,11 @@ QWidget *PropsDialog::buildRatiosPage()
         v->addWidget(box);
     };
     function(QStringLiteral("Input Function"), m_inputMult, m_inputOffset, m_inputFunction, "t_DISPLAYMULT",
-             "t_DISPLAYOFFSET", "t_DISPLAYEDFUNCTION", "Input Multiplier", "Input Offset",
+             "t_DISPLAYOFFSET", "t_DISPLAYEDFUNCTION", Field::InputMultiplier, Field::InputOffset,
              "Displayed Value = 1 (Input Value) + 0");
     function(QStringLiteral("Output Function"), m_outputMult, m_outputOffset, m_outputFunction,
-             "t_DISPLAYOUTPUTMULT", "t_DISPLAYOUTPUTOFFSET", "t_DISPLAYEDOUTPUTFUNCTION", "Output Multiplier",
-             "Output Offset", "Output Value = 1 (Displayed Value) + 0");
+             "t_DISPLAYOUTPUTMULT", "t_DISPLAYOUTPUTOFFSET", "t_DISPLAYEDOUTPUTFUNCTION",
+             Field::OutputMultiplier, Field::OutputOffset, "Output Value = 1 (Displayed Value) + 0");
     v->addStretch();
     return page;
 }
@@ -447,31 +452,34 @@ QWidget *PropsDialog::buildLogsPage()
     auto *page = new QWidget;
     page->setObjectName(QStringLiteral("page_5"));
     auto *grid = new QGridLayout(page);
-    const char *reaching[5][3] = {
-        {"chk_UPPERLOGREACHING", "Log Reaching Upper Limit", "Log Upper Reaching"},
-        {"chk_WARNINGLOGREACHING", "Log Reaching Warning Range", "Log Warning Reaching"},
-        {"chk_CAUTIONLOGREACHING", "Log Reaching Caution Range", "Log Caution Reaching"},
-        {"chk_NORMALREACHING", "Log Reaching Normal Range", "Log Normal Reaching"},
-        {"chk_LOWERLOGREACHING", "Log Reaching Lower Limit", "Log Lower Reaching"},
+    const struct {
+        const char *name, *caption;
+        Field column;
+    } reaching[5] = {
+        {"chk_UPPERLOGREACHING", "Log Reaching Upper Limit", Field::LogUpperReaching},
+        {"chk_WARNINGLOGREACHING", "Log Reaching Warning Range", Field::LogWarningReaching},
+        {"chk_CAUTIONLOGREACHING", "Log Reaching Caution Range", Field::LogCautionReaching},
+        {"chk_NORMALREACHING", "Log Reaching Normal Range", Field::LogNormalReaching},
+        {"chk_LOWERLOGREACHING", "Log Reaching Lower Limit", Field::LogLowerReaching},
     };
     for (int i = 0; i < 5; ++i) {
-        QCheckBox *c = checkBox(page, QLatin1String(reaching[i][0]), QLatin1String(reaching[i][1]),
-                                QLatin1String(reaching[i][2]));
+        QCheckBox *c = checkBox(page, QLatin1String(reaching[i].name), QLatin1String(reaching[i].caption),
+                                reaching[i].column);
         grid->addWidget(c, i, 0);
         const int level = i < 3 ? i : (i == 4 ? 3 : -1);
         if (level >= 0)
             m_logReaching[level] = c;
     }
     grid->addWidget(checkBox(page, QStringLiteral("chk_LOGUSERACTIONS"), QStringLiteral("Log User Actions"),
-                             QStringLiteral("Log User Actions")),
+                             Field::LogUserActions),
                     0, 1, 1, 2);
     grid->addWidget(checkBox(page, QStringLiteral("chk_LOGSYSTEMEVENTS"), QStringLiteral("Log System Events / Errors"),
-                             QStringLiteral("Log System Errors")),
+                             Field::LogSystemErrors),
                     1, 1, 1, 2);
     m_logDisplayed = checkBox(page, QStringLiteral("chk_LOGDISPLAYEDVALUE"), QStringLiteral("Record Values Every "),
-                              QStringLiteral("Log Displayed Every"));
+                              Field::LogDisplayedEvery);
     m_logInterval = comboBox(page, QStringLiteral("combo_LOGDISPLAYEDVALUETIME"), intervalTexts(),
-                             QStringLiteral("Log Every Time Interval"));
+                             Field::LogEveryTimeInterval);
     grid->addWidget(m_logDisplayed, 2, 1);
     grid->addWidget(m_logInterval, 2, 2);
     grid->setRowStretch(5, 1);
@@ -492,7 +500,7 @@ QWidget *PropsDialog::buildColoursPage()
         auto *v = new QGridLayout(box);
         v->setContentsMargins(6, 2, 6, 2);
         // The options choose the colour; the field shows its code.
-        m_colourText[g] = lineEdit(box, QStringLiteral("t_%1COLOR").arg(key), QLatin1String(cg.column));
+        m_colourText[g] = lineEdit(box, QStringLiteral("t_%1COLOR").arg(key), cg.column);
         m_colourText[g]->setReadOnly(true);
         v->addWidget(m_colourText[g], 0, 0, 1, 2);
         for (int o = 0; o < 4; ++o) {
@@ -513,11 +521,11 @@ QWidget *PropsDialog::buildMiscPage()
     auto *page = new QWidget;
     page->setObjectName(QStringLiteral("page_7"));
     auto *grid = new QGridLayout(page);
-    m_units = lineEdit(page, QStringLiteral("t_UNITS"), QStringLiteral("Units"),
+    m_units = lineEdit(page, QStringLiteral("t_UNITS"), Field::Units,
                        QStringLiteral("Enter The Units To Display.  (Ft/Min, MPH, F, C, etc.) 8 Char. Max."));
-    m_scanRate = lineEdit(page, QStringLiteral("t_SCANRATE"), QStringLiteral("Scanrate"),
+    m_scanRate = lineEdit(page, QStringLiteral("t_SCANRATE"), Field::Scanrate,
                           QStringLiteral("Set The Control Scan Rate in mS (100 - 60000 Gives .1 Sec - 1 Minute)"));
-    m_password = lineEdit(page, QStringLiteral("t_PASSWORD"), QStringLiteral("Password"),
+    m_password = lineEdit(page, QStringLiteral("t_PASSWORD"), Field::Password,
                           QStringLiteral("Enter The Control Password. 8 Chars. Max."));
     // Nobody looking over the operator's shoulder reads the password.
     m_password->setEchoMode(QLineEdit::Password);
@@ -542,24 +550,24 @@ QWidget *PropsDialog::buildCommPage()
     auto *options = new QGroupBox(QStringLiteral("Communications Options"), page);
     auto *og = new QGridLayout(options);
     og->addWidget(new QLabel(QStringLiteral("Address"), options), 0, 0);
-    og->addWidget(lineEdit(options, QStringLiteral("t_CONTROLADDRESS"), QStringLiteral("Address Value")), 0, 1);
+    og->addWidget(lineEdit(options, QStringLiteral("t_CONTROLADDRESS"), Field::AddressValue), 0, 1);
     og->addWidget(new QLabel(QStringLiteral("Header"), options), 1, 0);
-    og->addWidget(lineEdit(options, QStringLiteral("t_HEADERINPACKET"), QStringLiteral("Header Value")), 1, 1);
+    og->addWidget(lineEdit(options, QStringLiteral("t_HEADERINPACKET"), Field::HeaderValue), 1, 1);
     og->addWidget(checkBox(options, QStringLiteral("chk_ALLOWMULTICONTROL"),
-                           QStringLiteral("Allow Multiple Control Communications"), QStringLiteral("Allow Multi Control")),
+                           QStringLiteral("Allow Multiple Control Communications"), Field::AllowMultiControl),
                   2, 0, 1, 2);
     og->addWidget(checkBox(options, QStringLiteral("chk_ENCDECHEADER"), QStringLiteral("Encode/Decode Header In Packet"),
-                           QStringLiteral("ENCDEC Header")),
+                           Field::EncdecHeader),
                   3, 0, 1, 2);
     og->addWidget(checkBox(options, QStringLiteral("chk_ENCDECADDRESS"),
-                           QStringLiteral("Encode/Decode Address In Packet"), QStringLiteral("ENCDEC Address")),
+                           QStringLiteral("Encode/Decode Address In Packet"), Field::EncdecAddress),
                   4, 0, 1, 2);
     grid->addWidget(options, 0, 0, 2, 1);
 
-    auto port = [&](const QString &caption, const char *key, const char *column, int row) {
+    auto port = [&](const QString &caption, const char *key, Field column, int row) {
         auto *box = new QGroupBox(caption, page);
         auto *g = new QGridLayout(box);
-        g->addWidget(lineEdit(box, QStringLiteral("t_%1COMM").arg(QLatin1String(key)), QLatin1String(column)), 0, 0,
+        g->addWidget(lineEdit(box, QStringLiteral("t_%1COMM").arg(QLatin1String(key)), column), 0, 0,
                      1, 4);
         for (int n = 1; n <= 4; ++n) {
             auto *r = new QRadioButton(QStringLiteral("COMM%1").arg(n), box);
@@ -568,8 +576,8 @@ QWidget *PropsDialog::buildCommPage()
         }
         grid->addWidget(box, row, 1);
     };
-    port(QStringLiteral("Outbound Communications Port"), "OUTBOUND", "Outbound COMM Port", 0);
-    port(QStringLiteral("Inbound Communications Port"), "INBOUND", "Inbound COMM Port", 1);
+    port(QStringLiteral("Outbound Communications Port"), "OUTBOUND", Field::OutboundCommPort, 0);
+    port(QStringLiteral("Inbound Communications Port"), "INBOUND", Field::InboundCommPort, 1);
 
     auto *settings = new QGroupBox(QStringLiteral("Communications Settings"), page);
     auto *sg = new QGridLayout(settings);
@@ -577,17 +585,17 @@ QWidget *PropsDialog::buildCommPage()
     for (const char *caption : {"Stop Bits", "Data Bits", "Parity", "Baud Rate"})
         sg->addWidget(new QLabel(QLatin1String(caption), settings), 0, column++);
     sg->addWidget(comboBox(settings, QStringLiteral("combo_STOPBITS"), {QStringLiteral("1"), QStringLiteral("2")},
-                           QStringLiteral("Stop Bits")), 1, 0);
+                           Field::StopBits), 1, 0);
     sg->addWidget(comboBox(settings, QStringLiteral("combo_DATABITS"), {QStringLiteral("7"), QStringLiteral("8")},
-                           QStringLiteral("Data Bits")), 1, 1);
+                           Field::DataBits), 1, 1);
     sg->addWidget(comboBox(settings, QStringLiteral("combo_PARITY"),
                            {QStringLiteral("No"), QStringLiteral("Odd"), QStringLiteral("Even")},
-                           QStringLiteral("Parity")), 1, 2);
+                           Field::Parity), 1, 2);
     sg->addWidget(comboBox(settings, QStringLiteral("combo_BAUDRATE"),
                            {QStringLiteral("1200"), QStringLiteral("2400"), QStringLiteral("4800"),
                             QStringLiteral("9600"), QStringLiteral("14400"), QStringLiteral("19200"),
                             QStringLiteral("28800"), QStringLiteral("33600")},
-                           QStringLiteral("Baud Rate")), 1, 3);
+                           Field::BaudRate), 1, 3);
     grid->addWidget(settings, 2, 0, 1, 2);
     return page;
 }
@@ -788,9 +796,7 @@ void PropsDialog::browseClicked(int level)
         return;
     if (path.isEmpty())
         return;
-    const int size = SettingsRow::definition(SettingsRow::indexOf(
-                                                 QStringLiteral("%1 Event Path").arg(QLatin1String(kLevels[level].word))))
-                         .size;
+    const int size = schema::definition(kLevels[level].eventPath).size;
     const int length = props::characterCount(path);
     if (length > size) {
         showMessage(QStringLiteral("Path Too Long"),
@@ -812,7 +818,7 @@ bool PropsDialog::save()
         const QString text = widgetText(b.widget);
         if (text == b.filled)
             continue;
-        const store::FieldDef &def = SettingsRow::definition(b.column);
+        const schema::FieldDef &def = schema::definition(b.column);
         const QVariant value = props::columnValue(def.type, text, !m_row.has(b.column));
         try {
             changes.set(b.column, value);

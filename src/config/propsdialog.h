@@ -87,7 +87,7 @@ public Q_SLOTS:
 private:
     struct Binding
     {
-        int column;
+        schema::Field column;
         QWidget *widget;
         QString filled; ///< the text the fill gave the field
     };
@@ -99,11 +99,11 @@ private:
     QWidget *buildColoursPage();
     QWidget *buildMiscPage();
     QWidget *buildCommPage();
-    QLineEdit *lineEdit(QWidget *parent, const QString &name, const QString &column, const QString &toolTip = {});
-    QCheckBox *checkBox(QWidget *parent, const QString &name, const QString &caption, const QString &column);
-    QComboBox *comboBox(QWidget *parent, const QString &name, const QStringList &items, const QString &column,
+    QLineEdit *lineEdit(QWidget *parent, const QString &name, schema::Field column, const QString &toolTip = {});
+    QCheckBox *checkBox(QWidget *parent, const QString &name, const QString &caption, schema::Field column);
+    QComboBox *comboBox(QWidget *parent, const QString &name, const QStringList &items, schema::Field column,
                         const QString &toolTip = {});
-    void bind(QWidget *widget, const QString &column);
+    void bind(QWidget *widget, schema::Field column);
     void connectRules();
 
     void restartLimitTimer();

@@ -220,9 +220,9 @@ int frameTopTwips(bool warning, int element, bool ascending)
     return upperSlot ? 1560 : 2400;
 }
 
-QVariant columnValue(store::FieldType type, const QString &text, bool columnWasEmpty)
+QVariant columnValue(schema::FieldType type, const QString &text, bool columnWasEmpty)
 {
-    using store::FieldType;
+    using schema::FieldType;
     switch (type) {
     case FieldType::Text:
         if (text.isEmpty() && columnWasEmpty)

@@ -90,7 +90,7 @@ int frameTopTwips(bool warning, int element, bool ascending);
 /// itself, a number column the number read from the text, a yes/no column
 /// true for "1". An empty text over a column that was empty gives an
 /// invalid QVariant: the column stays empty.
-QVariant columnValue(store::FieldType type, const QString &text, bool columnWasEmpty);
+QVariant columnValue(schema::FieldType type, const QString &text, bool columnWasEmpty);
 
 /// The text a field shows for a stored value: numbers in their shortest
 /// exact form with a full stop, texts as they are, an absent value empty.

@@ -6,6 +6,7 @@
 // through Qt Multimedia and stays silent on machines without an audio output.
 
 #include "alarmsound.h"
+#include "soundnames.h"
 #include "error.h"
 
 #include <QAudioDevice>
@@ -138,24 +139,12 @@ QByteArray &currentSoundBuffer()
 
 } // namespace
 
-const QStringList &alarmSoundNames()
-{
-    static const QStringList names = {
-        QStringLiteral("AHOOGA"),  QStringLiteral("ALARM1"),   QStringLiteral("BEEP"),
-        QStringLiteral("BUZZER"),  QStringLiteral("CAUTION"),  QStringLiteral("GABING"),
-        QStringLiteral("GBUZZER"), QStringLiteral("KLIRR2"),   QStringLiteral("PLUCK"),
-        QStringLiteral("PLUNK"),   QStringLiteral("POLICE"),   QStringLiteral("REDALERT"),
-        QStringLiteral("TON2"),    QStringLiteral("TUUET1"),   QStringLiteral("WARNING"),
-    };
-    return names;
-}
-
 QByteArray loadAlarmSound(const QString &name)
 {
     // The name comes from a settings row the user can edit. Only an exact
     // library name may form the resource path, so that a text such as
     // "BEEP/../../x" can never reach another resource.
-    if (!alarmSoundNames().contains(name))
+    if (!schema::alarmSoundNames().contains(name))
         throw Error(Error::Kind::NotFound, QStringLiteral("No alarm sound named '%1'.").arg(name));
     QFile file(QStringLiteral(":/Sound/") + name);
     if (!file.open(QIODevice::ReadOnly))

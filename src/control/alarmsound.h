@@ -8,9 +8,6 @@
 
 namespace quellix {
 
-/// The fifteen alarm sound names, in the order the configuration offers them.
-const QStringList &alarmSoundNames();
-
 /// The bytes of the named alarm sound (a RIFF WAVE file of uncompressed
 /// PCM). Throws quellix::Error (NotFound) for a name outside the library.
 QByteArray loadAlarmSound(const QString &name);

@@ -141,10 +141,11 @@ store::EventLog &EnginePrivate::log() const
     return stores->log();
 }
 
-void EnginePrivate::writeThrough(const QString &field, const QVariant &value)
+void EnginePrivate::writeThrough(Field field, const QVariant &value)
 {
     if (settingsKey.isEmpty())
-        throw Error(Error::Kind::NotOpen, QStringLiteral("The control has no settings row to write %1 to.").arg(field));
+        throw Error(Error::Kind::NotOpen,
+                    QStringLiteral("The control has no settings row to write %1 to.").arg(schema::fieldName(field)));
     settingsStore().writeField(settingsKey, field, value);
 }
 
@@ -239,7 +240,7 @@ void EnginePrivate::logUserAction(const QString &event)
 // notify, write through, recompute, log. A handler of the notification that
 // deletes the control ends the setter there.
 template<typename Store, typename Recompute>
-void EnginePrivate::settingSetter(const char *property, const QString &field, const QVariant &value,
+void EnginePrivate::settingSetter(const char *property, Field field, const QVariant &value,
                                   const QString &event, Store &&store, Recompute &&recompute)
 {
     hostCall(property, [&] {
@@ -314,7 +315,7 @@ void Engine::setControlEnabled(bool on)
         if (d->face)
             d->face->showEnabled(on);
         try {
-            d->writeThrough(QStringLiteral("Enabled"), on);
+            d->writeThrough(Field::Enabled, on);
         } catch (const Error &) {
         }
     });
@@ -337,27 +338,27 @@ void Engine::setOutputValue(double v)
 
 void Engine::setInputMultiplier(double v)
 {
-    d->settingSetter("InputMultiplier", QStringLiteral("Input Multiplier"), v,
+    d->settingSetter("InputMultiplier", Field::InputMultiplier, v,
                      QStringLiteral("Input Multiplier Change"), [&] { d->s.inputMultiplier = v; },
                      [&] { return d->recomputeDisplay(); });
 }
 
 void Engine::setInputOffset(double v)
 {
-    d->settingSetter("InputOffset", QStringLiteral("Input Offset"), v, QStringLiteral("Input Offset Change"),
+    d->settingSetter("InputOffset", Field::InputOffset, v, QStringLiteral("Input Offset Change"),
                      [&] { d->s.inputOffset = v; }, [&] { return d->recomputeDisplay(); });
 }
 
 void Engine::setOutputMultiplier(double v)
 {
-    d->settingSetter("OutputMultiplier", QStringLiteral("Output Multiplier"), v,
+    d->settingSetter("OutputMultiplier", Field::OutputMultiplier, v,
                      QStringLiteral("Output Multiplier Change"), [&] { d->s.outputMultiplier = v; },
                      [&] { return d->recomputeOutput(); });
 }
 
 void Engine::setOutputOffset(double v)
 {
-    d->settingSetter("OutputOffset", QStringLiteral("Output Offset"), v, QStringLiteral("Output Offset Change"),
+    d->settingSetter("OutputOffset", Field::OutputOffset, v, QStringLiteral("Output Offset Change"),
                      [&] { d->s.outputOffset = v; }, [&] { return d->recomputeOutput(); });
 }
 
@@ -367,25 +368,25 @@ constexpr auto kNoRecompute = [] { return true; };
 
 void Engine::setLowerLimit(double v)
 {
-    d->settingSetter("LowerLimit", QStringLiteral("Lower Limit Value"), v, QStringLiteral("Lower Limit Change"),
+    d->settingSetter("LowerLimit", Field::LowerLimitValue, v, QStringLiteral("Lower Limit Change"),
                      [&] { d->s.lowerLimit = v; }, kNoRecompute);
 }
 
 void Engine::setCautionLimit(double v)
 {
-    d->settingSetter("CautionLimit", QStringLiteral("Caution Limit Value"), v,
+    d->settingSetter("CautionLimit", Field::CautionLimitValue, v,
                      QStringLiteral("Caution Limit Change"), [&] { d->s.cautionLimit = v; }, kNoRecompute);
 }
 
 void Engine::setWarningLimit(double v)
 {
-    d->settingSetter("WarningLimit", QStringLiteral("Warning Limit Value"), v,
+    d->settingSetter("WarningLimit", Field::WarningLimitValue, v,
                      QStringLiteral("Warning Limits Change"), [&] { d->s.warningLimit = v; }, kNoRecompute);
 }
 
 void Engine::setUpperLimit(double v)
 {
-    d->settingSetter("UpperLimit", QStringLiteral("Upper Limit Value"), v, QStringLiteral("Upper Limit Change"),
+    d->settingSetter("UpperLimit", Field::UpperLimitValue, v, QStringLiteral("Upper Limit Change"),
                      [&] { d->s.upperLimit = v; }, kNoRecompute);
 }
 
@@ -397,21 +398,21 @@ void Engine::setUnits(const QString &units)
             return;
         if (d->face)
             d->face->showUnits(units);
-        d->writeThrough(QStringLiteral("Units"), units);
+        d->writeThrough(Field::Units, units);
         d->logUserAction(QStringLiteral("Units Change"));
     });
 }
 
 void Engine::setAscending(bool ascending)
 {
-    d->settingSetter("Ascending", QStringLiteral("Direction"),
+    d->settingSetter("Ascending", Field::Direction,
                      ascending ? QStringLiteral("Ascending") : QStringLiteral("Descending"),
                      QStringLiteral("Limit Direction Change"), [&] { d->s.ascending = ascending; }, kNoRecompute);
 }
 
 void Engine::setPassword(const QString &password)
 {
-    d->settingSetter("Password", QStringLiteral("Password"), password, QStringLiteral("Password Change"),
+    d->settingSetter("Password", Field::Password, password, QStringLiteral("Password Change"),
                      [&] { d->s.password = password; }, kNoRecompute);
 }
 
@@ -426,7 +427,7 @@ void Engine::setScanrate(int ms)
         d->s.scanrate = ms; // the scan timer keeps its interval until the next load
         if (!d->notify("Scanrate"))
             return;
-        d->writeThrough(QStringLiteral("Scanrate"), ms);
+        d->writeThrough(Field::Scanrate, ms);
         d->logUserAction(QStringLiteral("Scanrate Change"));
     });
 }
@@ -481,7 +482,7 @@ bool Engine::reload()
 void Engine::setGraphType(int type)
 {
     d->s.graphType = static_cast<int16_t>(type);
-    d->writeThrough(QStringLiteral("Graph Type"), int(d->s.graphType));
+    d->writeThrough(Field::GraphType, int(d->s.graphType));
 }
 
 // ---------------------------------------------------------------------------
@@ -521,20 +522,22 @@ void EnginePrivate::runtimeSave()
     auto step = [&](const char *what, auto &&fn) {
         return runStep(lcLifecycle, StepReport::Warning, control, what, fn);
     };
-    const std::pair<const char *, QVariant> fields[] = {
-        {"Input Offset", s.inputOffset},
-        {"Input Multiplier", s.inputMultiplier},
-        {"Output Offset", s.outputOffset},
-        {"Output Multiplier", s.outputMultiplier},
-        {"Lower Limit Value", s.lowerLimit},
-        {"Caution Limit Value", s.cautionLimit},
-        {"Warning Limit Value", s.warningLimit},
-        {"Upper Limit Value", s.upperLimit},
-        {"Units", s.units},
+    const std::pair<Field, QVariant> fields[] = {
+        {Field::InputOffset, s.inputOffset},
+        {Field::InputMultiplier, s.inputMultiplier},
+        {Field::OutputOffset, s.outputOffset},
+        {Field::OutputMultiplier, s.outputMultiplier},
+        {Field::LowerLimitValue, s.lowerLimit},
+        {Field::CautionLimitValue, s.cautionLimit},
+        {Field::WarningLimitValue, s.warningLimit},
+        {Field::UpperLimitValue, s.upperLimit},
+        {Field::Units, s.units},
     };
     store::SettingsRow row;
-    for (const auto &[field, value] : fields)
-        step(field, [&] { row.set(QLatin1String(field), value); });
+    for (const auto &[field, value] : fields) {
+        const QByteArray what = schema::fieldName(field).toUtf8();
+        step(what.constData(), [&] { row.set(field, value); });
+    }
     step("saving the settings row", [&] { settingsStore().writeRow(control, row); });
     if (s.logSystemErrors)
         step("logging the shut down", [&] {

@@ -7,6 +7,8 @@
 #include "controlstate.h"
 #include "engine.h"
 #include "logstore.h"
+#include "schema.h"
+#include "settingsrow.h"
 #include "recordtext.h"
 #include "stores.h"
 
@@ -17,6 +19,8 @@
 class QTimer;
 
 namespace quellix {
+
+using schema::Field;
 
 /// What a face draws of its engine. The engine calls it synchronously, at
 /// the point of its steps where the operator would see the change, so a
@@ -130,12 +134,12 @@ public:
     bool applyDisplay(double v);
     bool applyOutput(double v);
     bool notify(const char *name);
-    void writeThrough(const QString &field, const QVariant &value);
+    void writeThrough(Field field, const QVariant &value);
     bool recomputeDisplay();
     bool recomputeOutput();
     void logUserAction(const QString &event);
     template<typename Store, typename Recompute>
-    void settingSetter(const char *property, const QString &field, const QVariant &value, const QString &event,
+    void settingSetter(const char *property, Field field, const QVariant &value, const QString &event,
                        Store &&store, Recompute &&recompute);
 
     // records
@@ -146,6 +150,8 @@ public:
     void registerControl();
     enum class RowLoad { Registration, Reload };
     bool loadRow(const store::SettingsRow &row, RowLoad kind);
+    /// Copies one field of a row into the state (nothing for an absent field).
+    void loadField(const store::SettingsRow &row, Field f);
     void applyFactoryValues();
     void addNewSettingsRow();
     void applyRecordingSettings();

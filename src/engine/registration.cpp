@@ -11,6 +11,9 @@
 #include <QPointer>
 #include <QTimer>
 
+#include <limits>
+#include <optional>
+
 using namespace quellix;
 using namespace quellix::store;
 
@@ -26,14 +29,6 @@ void ignoring(const QString &control, const char *what, Fn &&fn)
     runStep(lcRegister, StepReport::Warning, control, what, std::forward<Fn>(fn));
 }
 
-template<typename Fn>
-void quietly(Fn &&fn)
-{
-    try {
-        fn();
-    } catch (const Error &) {
-    }
-}
 
 } // namespace
 
@@ -89,8 +84,7 @@ void EnginePrivate::registerControl()
     // row could never be found again, and every start would add another.
     // Such a control gets no row and no registration record; it runs on
     // factory values without a row to write back to, and the host is told.
-    const TableDef &settings = settingsTable();
-    const int nameSize = settings.fields[size_t(settings.indexOf(QStringLiteral("Control Name")))].size;
+    const int nameSize = schema::definition(Field::ControlName).size;
     if (control.size() > nameSize) {
         const QString why = QStringLiteral("The control name has %1 characters; a settings row holds at most %2. "
                                            "The control is not registered and runs on factory values.")
@@ -106,8 +100,7 @@ void EnginePrivate::registerControl()
 
     // A name that fits the settings row but not a log record's "Control"
     // field registers, but none of its records can be kept: say so.
-    const TableDef &logDef = logTable();
-    const int logNameSize = logDef.fields[size_t(logDef.indexOf(QStringLiteral("Control")))].size;
+    const int logNameSize = schema::definition(schema::LogField::Control).size;
     if (control.size() > logNameSize)
         reportErrorLater(QStringLiteral("Control Name"),
                          QStringLiteral("The control name has %1 characters; a log record holds at most %2. "
@@ -144,41 +137,114 @@ void EnginePrivate::registerControl()
 
 namespace {
 
-// Copies the fields of a settings row into state values. The row holds
-// each field as its type declares it, or not at all (empty, or a stored
-// value the field's type cannot hold): an absent field leaves its state
-// value as it was, and each field is its own step.
-struct RowReader
+/// The alarm settings of one limit that a field belongs to, and which of
+/// them; none for a field of another kind.
+struct AlarmField
 {
-    const SettingsRow &row;
-
-    QVariant read(const char *field) const { return row.value(QLatin1String(field)); }
-    void text(const char *field, QString &out) const
-    {
-        if (const QVariant v = read(field); v.isValid())
-            out = v.toString();
-    }
-    void flag(const char *field, bool &out) const
-    {
-        if (const QVariant v = read(field); v.isValid())
-            out = v.toBool();
-    }
-    void number(const char *field, double &out) const
-    {
-        if (const QVariant v = read(field); v.isValid())
-            out = v.toDouble();
-    }
-    template<typename Int>
-    void integer(const char *field, Int &out) const
-    {
-        const QVariant v = read(field);
-        const qlonglong i = v.toLongLong();
-        if (v.isValid() && i >= std::numeric_limits<Int>::min() && i <= std::numeric_limits<Int>::max())
-            out = Int(i);
-    }
+    Limit limit;
+    bool LimitAlarm::*flag = nullptr;
+    QString LimitAlarm::*text = nullptr;
 };
 
+std::optional<AlarmField> alarmField(Field f)
+{
+    using L = Limit;
+    using A = LimitAlarm;
+    switch (f) {
+    case Field::EnableUpperLimit: return AlarmField{L::Upper, &A::limitEnabled};
+    case Field::EnableWarningLimit: return AlarmField{L::Warning, &A::limitEnabled};
+    case Field::EnableCautionLimit: return AlarmField{L::Caution, &A::limitEnabled};
+    case Field::EnableLowerLimit: return AlarmField{L::Lower, &A::limitEnabled};
+    case Field::UpperAlarmLight: return AlarmField{L::Upper, &A::light};
+    case Field::WarningAlarmLight: return AlarmField{L::Warning, &A::light};
+    case Field::CautionAlarmLight: return AlarmField{L::Caution, &A::light};
+    case Field::LowerAlarmLight: return AlarmField{L::Lower, &A::light};
+    case Field::UpperAlarmSound: return AlarmField{L::Upper, &A::sound};
+    case Field::WarningAlarmSound: return AlarmField{L::Warning, &A::sound};
+    case Field::CautionAlarmSound: return AlarmField{L::Caution, &A::sound};
+    case Field::LowerAlarmSound: return AlarmField{L::Lower, &A::sound};
+    case Field::UpperAlarmSoundName: return AlarmField{L::Upper, nullptr, &A::soundName};
+    case Field::WarningAlarmSoundName: return AlarmField{L::Warning, nullptr, &A::soundName};
+    case Field::CautionAlarmSoundName: return AlarmField{L::Caution, nullptr, &A::soundName};
+    case Field::LowerAlarmSoundName: return AlarmField{L::Lower, nullptr, &A::soundName};
+    case Field::EnableUpperPrompt: return AlarmField{L::Upper, &A::prompt};
+    case Field::EnableWarningPrompt: return AlarmField{L::Warning, &A::prompt};
+    case Field::EnableCautionPrompt: return AlarmField{L::Caution, &A::prompt};
+    case Field::EnableLowerPrompt: return AlarmField{L::Lower, &A::prompt};
+    case Field::UpperPromptText: return AlarmField{L::Upper, nullptr, &A::promptText};
+    case Field::WarningPromptText: return AlarmField{L::Warning, nullptr, &A::promptText};
+    case Field::CautionPromptText: return AlarmField{L::Caution, nullptr, &A::promptText};
+    case Field::LowerPromptText: return AlarmField{L::Lower, nullptr, &A::promptText};
+    case Field::EnableUpperEvent: return AlarmField{L::Upper, &A::event};
+    case Field::EnableWarningEvent: return AlarmField{L::Warning, &A::event};
+    case Field::EnableCautionEvent: return AlarmField{L::Caution, &A::event};
+    case Field::EnableLowerEvent: return AlarmField{L::Lower, &A::event};
+    case Field::UpperEventPath: return AlarmField{L::Upper, nullptr, &A::eventPath};
+    case Field::WarningEventPath: return AlarmField{L::Warning, nullptr, &A::eventPath};
+    case Field::CautionEventPath: return AlarmField{L::Caution, nullptr, &A::eventPath};
+    case Field::LowerEventPath: return AlarmField{L::Lower, nullptr, &A::eventPath};
+    default: return std::nullopt;
+    }
+}
+
+template<typename Int>
+void takeInteger(const QVariant &v, Int &out)
+{
+    const qlonglong i = v.toLongLong();
+    if (i >= std::numeric_limits<Int>::min() && i <= std::numeric_limits<Int>::max())
+        out = Int(i);
+}
+
 } // namespace
+
+void EnginePrivate::loadField(const SettingsRow &row, Field f)
+{
+    // The row holds each field as its type declares it, or not at all
+    // (empty, or a stored value the field's type cannot hold): an absent
+    // field leaves its state value as it was.
+    const QVariant v = row.value(f);
+    if (!v.isValid())
+        return;
+    if (const auto a = alarmField(f)) {
+        LimitAlarm &alarm = s.alarm(a->limit);
+        if (a->flag)
+            alarm.*(a->flag) = v.toBool();
+        else
+            alarm.*(a->text) = v.toString();
+        return;
+    }
+    switch (f) {
+    case Field::Password: s.password = v.toString(); break;
+    case Field::Scanrate: takeInteger(v, s.scanrate); break;
+    case Field::Direction: s.ascending = v.toString() != QLatin1String("Descending"); break;
+    case Field::InputOffset: s.inputOffset = v.toDouble(); break;
+    case Field::InputMultiplier: s.inputMultiplier = v.toDouble(); break;
+    case Field::OutputOffset: s.outputOffset = v.toDouble(); break;
+    case Field::OutputMultiplier: s.outputMultiplier = v.toDouble(); break;
+    case Field::LowerLimitValue: s.lowerLimit = v.toDouble(); break;
+    case Field::CautionLimitValue: s.cautionLimit = v.toDouble(); break;
+    case Field::WarningLimitValue: s.warningLimit = v.toDouble(); break;
+    case Field::UpperLimitValue: s.upperLimit = v.toDouble(); break;
+    case Field::Units: s.units = v.toString(); break;
+    case Field::LogUserActions: s.logUserActions = v.toBool(); break;
+    case Field::LogSystemErrors: s.logSystemErrors = v.toBool(); break;
+    case Field::LogDisplayedEvery: s.logDisplayedEvery = v.toBool(); break;
+    case Field::LogEveryTimeInterval: s.logEveryTimeInterval = v.toString(); break;
+    case Field::LogUpperReaching: s.logUpperReaching = v.toBool(); break;
+    case Field::LogWarningReaching: s.logWarningReaching = v.toBool(); break;
+    case Field::LogCautionReaching: s.logCautionReaching = v.toBool(); break;
+    case Field::LogNormalReaching: s.logNormalReaching = v.toBool(); break;
+    case Field::LogLowerReaching: s.logLowerReaching = v.toBool(); break;
+    case Field::DisplayColor: takeInteger(v, s.displayColor); break;
+    case Field::UnitsColor: takeInteger(v, s.unitsColor); break;
+    case Field::OutputColor: takeInteger(v, s.outputColor); break;
+    case Field::HoldIndicatorColor: takeInteger(v, s.holdIndicatorColor); break;
+    case Field::CommIndicatorColor: takeInteger(v, s.commIndicatorColor); break;
+    case Field::GraphType: takeInteger(v, s.graphType); break;
+    case Field::Enabled: s.enabled = v.toBool(); break;
+    default: break; // the name and the communication fields: kept in the row only
+    }
+}
 
 void EnginePrivate::setScanInterval()
 {
@@ -217,79 +283,51 @@ bool EnginePrivate::loadRow(const SettingsRow &row, RowLoad kind)
     // Registration and the reload after Config read the same fields in the
     // same order. Only the reload re-runs the pipeline and repaints a held
     // indicator; only registration releases a hold and re-arms the alarm.
+    // Some fields take effect as soon as they are read: the scan interval,
+    // the pipeline on the new factors, what the face shows.
     const bool reload = kind == RowLoad::Reload;
-    const RowReader r{row};
-    r.text("Password", s.password);
-    r.integer("Scanrate", s.scanrate);
-    setScanInterval();
-    if (const QVariant v = r.read("Direction"); v.isValid())
-        s.ascending = v.toString() != QLatin1String("Descending");
-    r.number("Input Offset", s.inputOffset);
-    r.number("Input Multiplier", s.inputMultiplier);
-    r.number("Output Offset", s.outputOffset);
-    r.number("Output Multiplier", s.outputMultiplier);
-    if (reload) {
-        // InputValue given its own value again, through its setter's steps:
-        // the new multipliers and offsets reach the readouts and the host
-        // hears the changes. A value the new factors cannot scale is skipped
-        // like any failing step; a host handler deleting the control ends it.
-        QPointer<Engine> alive(q);
-        ignoring(name(), "re-running the value pipeline", [&] { applyInput(s.inputValue); });
-        if (!alive)
-            return false;
-    }
-    r.number("Lower Limit Value", s.lowerLimit);
-    r.number("Caution Limit Value", s.cautionLimit);
-    r.number("Warning Limit Value", s.warningLimit);
-    r.number("Upper Limit Value", s.upperLimit);
-    r.text("Units", s.units);
-    if (face)
-        face->showUnits(s.units);
-
-    static const char *const groups[] = {"Upper", "Warning", "Caution", "Lower"};
-    auto per = [&](const char *pattern, auto member) {
-        for (int i = 0; i < 4; ++i) {
-            const QByteArray field = QByteArray(pattern).replace("%", groups[i]);
-            auto &target = s.alarms[i].*member;
-            if constexpr (std::is_same_v<std::remove_reference_t<decltype(target)>, bool>)
-                r.flag(field.constData(), target);
-            else
-                r.text(field.constData(), target);
+    for (const Field f : schema::loadOrder()) {
+        loadField(row, f);
+        switch (f) {
+        case Field::Scanrate:
+            setScanInterval();
+            break;
+        case Field::OutputMultiplier:
+            if (reload) {
+                // InputValue given its own value again, through its setter's
+                // steps: the new multipliers and offsets reach the readouts
+                // and the host hears the changes. A value the new factors
+                // cannot scale is skipped like any failing step; a host
+                // handler deleting the control ends it.
+                QPointer<Engine> alive(q);
+                ignoring(name(), "re-running the value pipeline", [&] { applyInput(s.inputValue); });
+                if (!alive)
+                    return false;
+            }
+            break;
+        case Field::Units:
+            if (face)
+                face->showUnits(s.units);
+            break;
+        case Field::LogDisplayedEvery:
+            if (face)
+                face->showRecording(s.logDisplayedEvery);
+            break;
+        case Field::LogLowerReaching:
+            applyRecordingSettings();
+            break;
+        case Field::OutputColor:
+            if (face)
+                face->showColours();
+            break;
+        case Field::HoldIndicatorColor:
+            if (reload && s.onHold && face)
+                face->showHold();
+            break;
+        default:
+            break;
         }
-    };
-    per("Enable % Limit", &LimitAlarm::limitEnabled);
-    per("% Alarm Light", &LimitAlarm::light);
-    per("% Alarm Sound", &LimitAlarm::sound);
-    per("% Alarm Sound Name", &LimitAlarm::soundName);
-    per("Enable % Prompt", &LimitAlarm::prompt);
-    per("% Prompt Text", &LimitAlarm::promptText);
-    per("Enable % Event", &LimitAlarm::event);
-    per("% Event Path", &LimitAlarm::eventPath);
-
-    r.flag("Log User Actions", s.logUserActions);
-    r.flag("Log System Errors", s.logSystemErrors);
-    r.flag("Log Displayed Every", s.logDisplayedEvery);
-    if (face)
-        face->showRecording(s.logDisplayedEvery);
-    r.text("Log Every Time Interval", s.logEveryTimeInterval);
-    r.flag("Log Upper Reaching", s.logUpperReaching);
-    r.flag("Log Warning Reaching", s.logWarningReaching);
-    r.flag("Log Caution Reaching", s.logCautionReaching);
-    r.flag("Log Normal Reaching", s.logNormalReaching);
-    r.flag("Log Lower Reaching", s.logLowerReaching);
-    applyRecordingSettings();
-
-    r.integer("Display Color", s.displayColor);
-    r.integer("Units Color", s.unitsColor);
-    r.integer("Output Color", s.outputColor);
-    if (face)
-        face->showColours();
-    r.integer("Hold Indicator Color", s.holdIndicatorColor);
-    if (reload && s.onHold && face)
-        face->showHold();
-    r.integer("COMM Indicator Color", s.commIndicatorColor);
-    r.integer("Graph Type", s.graphType);
-    r.flag("Enabled", s.enabled);
+    }
 
     if (!reload) {
         releaseHold();
@@ -302,33 +340,15 @@ bool EnginePrivate::loadRow(const SettingsRow &row, RowLoad kind)
 
 void EnginePrivate::applyFactoryValues()
 {
-    s.inputMultiplier = 1;
-    s.inputOffset = 0;
-    s.outputMultiplier = 1;
-    s.outputOffset = 0;
-    for (LimitAlarm &a : s.alarms) {
-        a.limitEnabled = true;
-        a.light = true;
-    }
-    s.lowerLimit = 0;
-    s.cautionLimit = 75;
-    s.warningLimit = 90;
-    s.upperLimit = 100;
-    s.units = QStringLiteral("%");
+    // The values of a new row, taken as a load would take them (without its
+    // steps: the scan keeps its interval until the row is loaded).
+    const SettingsRow factory = factoryRow(name());
+    for (const Field f : schema::loadOrder())
+        loadField(factory, f);
     if (face)
         face->showUnits(s.units);
     releaseHold();
     s.hiddenCaption = name();
-    s.password = QStringLiteral("marigold");
-    s.scanrate = 500;
-    s.displayColor = hostRgb(255, 0, 0);
-    s.unitsColor = hostRgb(255, 255, 0);
-    s.outputColor = hostRgb(0, 255, 0);
-    s.holdIndicatorColor = hostRgb(255, 0, 0);
-    s.commIndicatorColor = hostRgb(255, 0, 0);
-    s.ascending = true;
-    s.graphType = 3;
-    s.enabled = true;
 }
 
 void EnginePrivate::releaseHold()
@@ -343,39 +363,8 @@ void EnginePrivate::releaseHold()
 
 void EnginePrivate::addNewSettingsRow()
 {
-    // The 28 fields of a new row; the other 44 stay empty. A value the row
-    // refuses leaves its field empty, and the others are still added.
-    SettingsRow row;
-    auto set = [&](const char *field, const QVariant &v) { quietly([&] { row.set(QLatin1String(field), v); }); };
-    set("Control Name", name());
-    set("Password", s.password);
-    set("Scanrate", 500);
-    set("Direction", QStringLiteral("Ascending"));
-    set("Enable Upper Limit", s.alarm(Limit::Upper).limitEnabled);
-    set("Enable Warning Limit", s.alarm(Limit::Warning).limitEnabled);
-    set("Enable Caution Limit", s.alarm(Limit::Caution).limitEnabled);
-    set("Enable Lower Limit", s.alarm(Limit::Lower).limitEnabled);
-    set("Upper Alarm Light", s.alarm(Limit::Upper).light);
-    set("Warning Alarm Light", s.alarm(Limit::Warning).light);
-    set("Caution Alarm Light", s.alarm(Limit::Caution).light);
-    set("Lower Alarm Light", s.alarm(Limit::Lower).light);
-    set("Input Offset", 0.0);
-    set("Input Multiplier", 1.0);
-    set("Output Offset", 0.0);
-    set("Output Multiplier", 1.0);
-    set("Lower Limit Value", 0);
-    set("Caution Limit Value", 75);
-    set("Warning Limit Value", 90);
-    set("Upper Limit Value", 100);
-    set("Units", QStringLiteral("%"));
-    set("Display Color", 255);
-    set("Units Color", 65535);
-    set("Output Color", 65280);
+    // The 28 fields of a new row; the other 44 stay empty.
     if (face)
         face->showColours();
-    set("Hold Indicator Color", 255);
-    set("COMM Indicator Color", 255);
-    set("Graph Type", 3);
-    set("Enabled", true);
-    ignoring(name(), "adding the settings row", [&] { settingsStore().add(row); });
+    ignoring(name(), "adding the settings row", [&] { settingsStore().add(factoryRow(name())); });
 }

@@ -2,6 +2,7 @@
 
 #include "error.h"
 #include "logmodel.h"
+#include "schema.h"
 
 #include <QFileDialog>
 #include <QSaveFile>
@@ -99,8 +100,10 @@ qint64 exportLog(store::EventLog &log, const store::LogFilter &filter, bool none
 qint64 exportSamples(store::EventLog &log, const QString &control, const QString &path)
 {
     CsvFile file(path);
-    file.write({QStringLiteral("Num"), QStringLiteral("Control"), QStringLiteral("Time"), QStringLiteral("Input Value"),
-                QStringLiteral("Display Value"), QStringLiteral("Output Value")});
+    using schema::DataField;
+    file.write({schema::fieldName(DataField::Num), schema::fieldName(DataField::Control),
+                schema::fieldName(DataField::Time), schema::fieldName(DataField::InputValue),
+                schema::fieldName(DataField::DisplayValue), schema::fieldName(DataField::OutputValue)});
     // A control without a name has no samples.
     const QVector<store::SampleRow> rows =
         control.isEmpty() ? QVector<store::SampleRow>{}

@@ -1,23 +1,28 @@
 #include "logmodel.h"
 
+#include "schema.h"
+
 #include <exception>
 
 namespace quellix::logview {
 
 const std::array<LogColumn, 11> &logColumns()
 {
+    // The headings are the names of the LOG fields.
+    using schema::LogField;
+    auto column = [](LogField f, int twips) { return LogColumn{schema::definition(f).name, twips}; };
     static const std::array<LogColumn, 11> columns{{
-        {"Num", 600},
-        {"Control", 1100},
-        {"Time", 1600},
-        {"Type", 900},
-        {"Event", 3800},
-        {"Input Value", 950},
-        {"Input Function", 1150},
-        {"Display Value", 1100},
-        {"Output Function", 1300},
-        {"Output Value", 1000},
-        {"Hold Status", 1300},
+        column(LogField::Num, 600),
+        column(LogField::Control, 1100),
+        column(LogField::Time, 1600),
+        column(LogField::Type, 900),
+        column(LogField::Event, 3800),
+        column(LogField::InputValue, 950),
+        column(LogField::InputFunction, 1150),
+        column(LogField::DisplayValue, 1100),
+        column(LogField::OutputFunction, 1300),
+        column(LogField::OutputValue, 1000),
+        column(LogField::HoldStatus, 1300),
     }};
     return columns;
 }

@@ -5,7 +5,7 @@
 // creation and its cipher settings, and the check of a value against its
 // field before it is written.
 
-#include "schema.h"
+#include "tablesql.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,7 @@
 #include "pgconnection.h"
 
 #include "error.h"
-#include "schema.h"
+#include "tablesql.h"
 
 #include <QRegularExpression>
 #include <QUrl>

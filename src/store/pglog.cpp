@@ -16,6 +16,7 @@
 #include "pgconnection.h"
 #include "connectioncache.h"
 #include "schema.h"
+#include "tablesql.h"
 #include "spool.h"
 #include "sqlcipherapi.h"
 #include "weakregistry.h"

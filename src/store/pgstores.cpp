@@ -5,6 +5,7 @@
 #include "pglog.h"
 #include "connectioncache.h"
 #include "schema.h"
+#include "tablesql.h"
 #include "settingsrow.h"
 #include "spool.h"
 #include "sqlcipherapi.h"
@@ -25,9 +26,9 @@ using sqlcipher::api;
 
 namespace {
 
-QString column(int index)
+QString column(Field field)
 {
-    return quoteIdentifier(QLatin1String(SettingsRow::definition(index).name));
+    return quoteIdentifier(schema::fieldName(field));
 }
 
 // The row a name addresses: the first of that name in the order rows were
@@ -42,8 +43,8 @@ const QString &allColumns()
 {
     static const QString cols = [] {
         QStringList names;
-        for (int i = 0; i < SettingsRow::kFieldCount; ++i)
-            names << column(i);
+        for (Field f : schema::settingsFields())
+            names << column(f);
         return names.join(QLatin1Char(','));
     }();
     return cols;
@@ -76,8 +77,8 @@ Q_LOGGING_CATEGORY(lcServerSettings, "quellix.server.settings")
 QString rowText(const SettingsRow &row)
 {
     QJsonArray fields;
-    for (int i = 0; i < SettingsRow::kFieldCount; ++i)
-        fields.append(QJsonValue::fromVariant(row.value(i)));
+    for (Field f : schema::settingsFields())
+        fields.append(QJsonValue::fromVariant(row.value(f)));
     return QString::fromUtf8(QJsonDocument(fields).toJson(QJsonDocument::Compact));
 }
 
@@ -87,9 +88,11 @@ std::optional<SettingsRow> rowOfText(const QString &text)
     if (fields.size() != SettingsRow::kFieldCount)
         return std::nullopt;
     SettingsRow row;
-    for (int i = 0; i < SettingsRow::kFieldCount; ++i)
-        if (!fields[i].isNull() && !fields[i].isUndefined())
-            row.setRead(i, fields[i].toVariant());
+    for (Field f : schema::settingsFields()) {
+        const QJsonValue v = fields[schema::fieldIndex(f)];
+        if (!v.isNull() && !v.isUndefined())
+            row.setRead(f, v.toVariant());
+    }
     return row;
 }
 
@@ -155,8 +158,9 @@ public:
                 if (r.rows() == 0)
                     return;
                 row.emplace();
-                for (int i = 0; i < SettingsRow::kFieldCount; ++i)
-                    row->setRead(i, serverValue(r, 0, i, SettingsRow::definition(i)));
+                // The columns come in table order (allColumns()).
+                for (Field f : schema::settingsFields())
+                    row->setRead(f, serverValue(r, 0, schema::fieldIndex(f), schema::definition(f)));
             },
             QStringLiteral("The settings cannot be read"), true);
         return row;
@@ -166,12 +170,12 @@ public:
     {
         if (row.controlName().isEmpty())
             throw Error(Error::Kind::InvalidValue, QStringLiteral("A settings row needs a control name."));
-        const QVector<int> fields = checkedFields(row);
+        const QVector<Field> fields = checkedFields(row);
         QStringList names, marks;
         QVariantList params;
-        for (int i : fields) {
-            names << column(i);
-            params << row.value(i);
+        for (Field f : fields) {
+            names << column(f);
+            params << row.value(f);
             marks << QStringLiteral("$%1").arg(params.size());
         }
         m_client->run(
@@ -185,15 +189,15 @@ public:
 
 private:
     // One statement: every field or none.
-    void update(const QString &control, const SettingsRow &row, const QVector<int> &fields) override
+    void update(const QString &control, const SettingsRow &row, const QVector<Field> &fields) override
     {
         if (control.isEmpty())
             notFound(control);
         QStringList sets;
         QVariantList params;
-        for (int i : fields) {
-            params << row.value(i);
-            sets << column(i) + QStringLiteral("=$%1").arg(params.size());
+        for (Field f : fields) {
+            params << row.value(f);
+            sets << column(f) + QStringLiteral("=$%1").arg(params.size());
         }
         params << control;
         qint64 changed = 0;
@@ -310,6 +314,8 @@ QVariant fileValue(sqlite3_stmt *st, int col, const FieldDef &f)
     }
 }
 
+Q_LOGGING_CATEGORY(lcImport, "quellix.store.import")
+
 // Imported rows carry no station: the files do not say which one wrote them.
 qint64 copyTable(quellix::store::Connection &file, pg::Connection &server, const TableDef &table, const QString &order)
 {
@@ -330,6 +336,14 @@ qint64 copyTable(quellix::store::Connection &file, pg::Connection &server, const
         fileCol << col;
         fields << &f;
         names << quoteIdentifier(QLatin1String(f.name));
+    }
+    // A column the table does not have (added by another program) has no
+    // place on the server: say so rather than drop it unseen.
+    for (int c = 0; c < api().column_count(st); ++c) {
+        const QString column = QString::fromUtf8(api().column_name(st, c));
+        if (table.indexOf(column) < 0)
+            qCWarning(lcImport, "%s: the column \"%s\" of table %s is not one of its fields; it is not imported",
+                      qPrintable(file.path()), qPrintable(column), table.name);
     }
     qint64 n = 0;
     QStringList rows;

@@ -67,20 +67,19 @@ QString storeDirectory()
 
 QVariant settingsField(const QString &dir, const QString &control, const QString &field)
 {
-    const int index = store::SettingsRow::indexOf(field);
-    if (index < 0)
-        throw Error(Error::Kind::InvalidField, QStringLiteral("Item '%1' not found in this collection.").arg(field));
+    const schema::Field f = schema::requireField(field);
     std::shared_ptr<store::Stores> stores;
     const std::optional<store::SettingsRow> row = settingsIn(dir, stores).read(control);
     if (!row)
         throw Error(Error::Kind::NotFound, QStringLiteral("No settings row for %1").arg(control));
-    return row->value(index);
+    return row->value(f);
 }
 
 void setSettingsField(const QString &dir, const QString &control, const QString &field, const QVariant &value)
 {
+    const schema::Field f = schema::requireField(field);
     std::shared_ptr<store::Stores> stores;
-    settingsIn(dir, stores).writeField(control, field, value);
+    settingsIn(dir, stores).writeField(control, f, value);
 }
 
 } // namespace quellix

@@ -4,19 +4,16 @@
 
 namespace quellix::store {
 
-void FieldUpdatingSettingsStore::writeField(const QString &control, const QString &field, const QVariant &value)
+void FieldUpdatingSettingsStore::writeField(const QString &control, Field field, const QVariant &value)
 {
-    const int index = SettingsRow::indexOf(field);
-    if (index < 0)
-        throw Error(Error::Kind::InvalidField, QStringLiteral("Item '%1' not found in this collection.").arg(field));
     SettingsRow row;
-    row.set(index, value); // an empty value empties the field
-    update(control, row, {index});
+    row.set(field, value); // an empty value empties the field
+    update(control, row, {field});
 }
 
 void FieldUpdatingSettingsStore::writeRow(const QString &control, const SettingsRow &row)
 {
-    const QVector<int> fields = checkedFields(row);
+    const QVector<Field> fields = checkedFields(row);
     if (fields.isEmpty()) {
         if (!contains(control))
             notFound(control);

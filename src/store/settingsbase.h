@@ -10,14 +10,15 @@ namespace quellix::store {
 class FieldUpdatingSettingsStore : public SettingsStore
 {
 public:
-    void writeField(const QString &control, const QString &field, const QVariant &value) final;
+    using SettingsStore::writeField;
+    void writeField(const QString &control, Field field, const QVariant &value) final;
     void writeRow(const QString &control, const SettingsRow &row) final;
 
 protected:
     /// Writes `fields` (checked, present in `row`) into the row of this
     /// name in one transaction: every field or none. Throws NotFound when
     /// there is no such row.
-    virtual void update(const QString &control, const SettingsRow &row, const QVector<int> &fields) = 0;
+    virtual void update(const QString &control, const SettingsRow &row, const QVector<Field> &fields) = 0;
     [[noreturn]] static void notFound(const QString &control);
 };
 

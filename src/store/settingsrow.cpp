@@ -210,67 +210,43 @@ QVariant toFieldValue(const FieldDef &field, const QVariant &value)
     refuse(field, QStringLiteral("the field is assigned by the store and cannot be written"));
 }
 
-int SettingsRow::indexOf(const QString &field)
+void SettingsRow::set(Field field, const QVariant &value)
 {
-    return settingsTable().indexOf(field);
+    slot(field) = toFieldValue(schema::definition(field), value);
 }
 
-const FieldDef &SettingsRow::definition(int index)
-{
-    if (index < 0 || index >= kFieldCount)
-        throw Error(Error::Kind::InvalidField, QStringLiteral("A settings row has no field number %1.").arg(index));
-    return settingsTable().fields[size_t(index)];
-}
-
-bool SettingsRow::has(const QString &field) const
-{
-    const int i = indexOf(field);
-    return i >= 0 && has(i);
-}
-
-QVariant SettingsRow::value(const QString &field) const
-{
-    const int i = indexOf(field);
-    return i >= 0 ? value(i) : QVariant();
-}
-
-void SettingsRow::set(int index, const QVariant &value)
-{
-    m_values[size_t(index)] = toFieldValue(definition(index), value);
-}
-
-void SettingsRow::set(const QString &field, const QVariant &value)
-{
-    const int i = indexOf(field);
-    if (i < 0)
-        throw Error(Error::Kind::InvalidField, QStringLiteral("Item '%1' not found in this collection.").arg(field));
-    set(i, value);
-}
-
-void SettingsRow::setRead(int index, const QVariant &stored)
+void SettingsRow::setRead(Field field, const QVariant &stored)
 {
     try {
-        m_values[size_t(index)] = toFieldValue(definition(index), stored);
+        slot(field) = toFieldValue(schema::definition(field), stored);
     } catch (const Error &) {
-        m_values[size_t(index)] = QVariant();
+        slot(field) = QVariant();
     }
 }
 
 QString SettingsRow::controlName() const
 {
-    return value(0).toString();
+    return value(Field::ControlName).toString();
 }
 
-QVector<int> checkedFields(const SettingsRow &row)
+QVector<Field> checkedFields(const SettingsRow &row)
 {
-    QVector<int> fields;
-    for (int i = 0; i < SettingsRow::kFieldCount; ++i) {
-        if (row.has(i)) {
-            toFieldValue(SettingsRow::definition(i), row.value(i));
-            fields << i;
+    QVector<Field> fields;
+    for (Field f : schema::settingsFields()) {
+        if (row.has(f)) {
+            toFieldValue(schema::definition(f), row.value(f));
+            fields << f;
         }
     }
     return fields;
+}
+
+SettingsRow factoryRow(const QString &controlName)
+{
+    SettingsRow row;
+    for (Field f : schema::settingsFields())
+        row.set(f, schema::factoryValue(f, controlName));
+    return row;
 }
 
 } // namespace quellix::store

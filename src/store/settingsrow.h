@@ -10,6 +10,15 @@
 
 namespace quellix::store {
 
+// The store's code, and code that uses the store's names, takes the schema's
+// types as they are.
+using schema::Field;
+using schema::FieldDef;
+using schema::FieldType;
+using schema::logTable;
+using schema::settingsTable;
+using schema::TableDef;
+
 /// The value a field holds, converted to its declared type: a text field a
 /// QString of at most its size in characters, Int16 and Int32 an int in the
 /// field's range, Double a finite double, YesNo a bool. Every value the type
@@ -31,28 +40,19 @@ QVariant toFieldValue(const FieldDef &field, const QVariant &value);
 class SettingsRow
 {
 public:
-    static constexpr int kFieldCount = 72;
+    static constexpr int kFieldCount = schema::kSettingsFieldCount;
 
-    /// The index of a field by name, -1 for a name the table does not have.
-    static int indexOf(const QString &field);
-    static const FieldDef &definition(int index);
-
-    bool has(int index) const { return m_values[size_t(index)].isValid(); }
-    bool has(const QString &field) const;
+    bool has(Field field) const { return slot(field).isValid(); }
     /// The typed value, or an invalid QVariant when absent.
-    QVariant value(int index) const { return m_values[size_t(index)]; }
-    QVariant value(const QString &field) const;
-
-    /// Sets a field through toFieldValue(); throws Error (InvalidField for an
-    /// unknown name, InvalidValue for a value the field cannot hold), leaving
-    /// the row unchanged.
-    void set(int index, const QVariant &value);
-    void set(const QString &field, const QVariant &value);
-    void clear(int index) { m_values[size_t(index)] = QVariant(); }
+    QVariant value(Field field) const { return slot(field); }
+    /// Sets a field through toFieldValue(); throws Error (InvalidValue for a
+    /// value the field cannot hold), leaving the row unchanged.
+    void set(Field field, const QVariant &value);
+    void clear(Field field) { slot(field) = QVariant(); }
 
     /// The value the engine read for a field, kept when toFieldValue() takes
     /// it and left absent when it does not (used by backends while reading).
-    void setRead(int index, const QVariant &stored);
+    void setRead(Field field, const QVariant &stored);
 
     /// The row's control name ("Control Name"), empty when absent.
     QString controlName() const;
@@ -60,12 +60,20 @@ public:
     bool operator==(const SettingsRow &) const = default;
 
 private:
+    QVariant &slot(Field field) { return m_values.at(size_t(schema::fieldIndex(field))); }
+    const QVariant &slot(Field field) const { return m_values.at(size_t(schema::fieldIndex(field))); }
+
     std::array<QVariant, kFieldCount> m_values;
 };
 
-/// The indexes of the fields present in `row`, each checked once more with
+/// The fields present in `row`, in table order, each checked once more with
 /// toFieldValue() (which throws for a value its field cannot hold), so a
 /// backend writes nothing a field cannot hold.
-QVector<int> checkedFields(const SettingsRow &row);
+QVector<Field> checkedFields(const SettingsRow &row);
+
+/// A new control's row: the 28 fields every new row gets, "Control Name"
+/// being `controlName`; the other 44 fields are absent. Throws Error
+/// (InvalidValue) for a name longer than the field.
+SettingsRow factoryRow(const QString &controlName);
 
 } // namespace quellix::store

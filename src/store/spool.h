@@ -4,7 +4,7 @@
 // server wait here, in an encrypted SQLCipher file of this station, and go
 // to the server in order once it is back.
 
-#include "schema.h"
+#include "tablesql.h"
 
 #include <QString>
 #include <QVariant>

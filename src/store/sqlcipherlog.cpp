@@ -13,6 +13,7 @@
 #include "logstore.h"
 #include "connectioncache.h"
 #include "schema.h"
+#include "tablesql.h"
 #include "sqlcipherapi.h"
 #include "weakregistry.h"
 

@@ -37,9 +37,9 @@ const QString &settingsSql()
     return name;
 }
 
-QString columnSql(int index)
+QString columnSql(Field field)
 {
-    return quoteIdentifier(QLatin1String(settingsTable().fields[size_t(index)].name));
+    return quoteIdentifier(schema::fieldName(field));
 }
 
 // The row a name addresses: the first of that name in row order. A value
@@ -47,7 +47,7 @@ QString columnSql(int index)
 QString firstRowOfName(int parameter)
 {
     return QStringLiteral("SELECT rowid FROM %1 WHERE %2 = ?%3 ORDER BY rowid LIMIT 1")
-        .arg(settingsSql(), columnSql(0))
+        .arg(settingsSql(), columnSql(Field::ControlName))
         .arg(parameter);
 }
 
@@ -125,7 +125,7 @@ public:
             return std::nullopt;
         Connection &c = connection();
         Statement s{c.prepare(QStringLiteral("SELECT * FROM %1 WHERE %2 = ?1 ORDER BY rowid LIMIT 1")
-                                  .arg(settingsSql(), columnSql(0)))};
+                                  .arg(settingsSql(), columnSql(Field::ControlName)))};
         bindText(s.st, 1, control);
         const int rc = api().step(s.st);
         if (rc == SQLITE_DONE)
@@ -136,9 +136,8 @@ public:
         SettingsRow row;
         const int columns = api().column_count(s.st);
         for (int col = 0; col < columns; ++col) {
-            const int index = SettingsRow::indexOf(QString::fromUtf8(api().column_name(s.st, col)));
-            if (index >= 0)
-                row.setRead(index, storedValue(s.st, col));
+            if (const auto f = schema::fieldByName(QString::fromUtf8(api().column_name(s.st, col))))
+                row.setRead(*f, storedValue(s.st, col));
         }
         return row;
     }
@@ -149,19 +148,19 @@ public:
         // would add another.
         if (row.controlName().isEmpty())
             throw Error(Error::Kind::InvalidValue, QStringLiteral("A settings row needs a control name."));
-        const QVector<int> fields = checkedFields(row);
+        const QVector<Field> fields = checkedFields(row);
         Connection &c = connection();
         c.requireWritable();
         QStringList names, marks;
-        for (int i : fields) {
-            names << columnSql(i);
+        for (Field f : fields) {
+            names << columnSql(f);
             marks << QStringLiteral("?");
         }
         Statement s{c.prepare(QStringLiteral("INSERT INTO %1 (%2) VALUES (%3)")
                                   .arg(settingsSql(), names.join(QLatin1Char(',')), marks.join(QLatin1Char(','))))};
         int b = 1;
-        for (int i : fields)
-            bindField(s.st, b++, SettingsRow::definition(i), row.value(i));
+        for (Field f : fields)
+            bindField(s.st, b++, schema::definition(f), row.value(f));
         if (api().step(s.st) != SQLITE_DONE)
             failStore(c, QStringLiteral("Could not add the settings row of '%1'").arg(row.controlName()));
     }
@@ -192,21 +191,21 @@ private:
     }
 
     // One statement, so one transaction: every field of `fields` or none.
-    void update(const QString &control, const SettingsRow &row, const QVector<int> &fields) override
+    void update(const QString &control, const SettingsRow &row, const QVector<Field> &fields) override
     {
         if (control.isEmpty())
             notFound(control);
         Connection &c = connection();
         c.requireWritable();
         QStringList sets;
-        for (int i : fields)
-            sets << columnSql(i) + QStringLiteral("=?%1").arg(sets.size() + 1);
+        for (Field f : fields)
+            sets << columnSql(f) + QStringLiteral("=?%1").arg(sets.size() + 1);
         const int nameParameter = int(fields.size()) + 1;
         Statement s{c.prepare(QStringLiteral("UPDATE %1 SET %2 WHERE rowid = (%3)")
                                   .arg(settingsSql(), sets.join(QLatin1Char(',')), firstRowOfName(nameParameter)))};
         int b = 1;
-        for (int i : fields)
-            bindField(s.st, b++, SettingsRow::definition(i), row.value(i));
+        for (Field f : fields)
+            bindField(s.st, b++, schema::definition(f), row.value(f));
         bindText(s.st, nameParameter, control);
         if (api().step(s.st) != SQLITE_DONE)
             failStore(c, QStringLiteral("Could not write the settings row of '%1'").arg(control));

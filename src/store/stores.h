@@ -63,11 +63,10 @@ public:
     /// without a name (it could never be found); then nothing is added.
     virtual void add(const SettingsRow &row) = 0;
     /// Writes one field of the row of this name, converted by toFieldValue()
-    /// (an empty value empties the field). Throws Error (InvalidField for a
-    /// name the table does not have, InvalidValue when the field cannot hold
-    /// the value, NotFound when there is no such row); the row is then
-    /// unchanged.
-    virtual void writeField(const QString &control, const QString &field, const QVariant &value) = 0;
+    /// (an empty value empties the field). Throws Error (InvalidValue when
+    /// the field cannot hold the value, NotFound when there is no such row);
+    /// the row is then unchanged.
+    virtual void writeField(const QString &control, Field field, const QVariant &value) = 0;
     /// Writes every field present in `row` into the row of this name in one
     /// transaction: all of them or none (absent fields are left as they
     /// are). Throws Error (NotFound when there is no such row, also for a row

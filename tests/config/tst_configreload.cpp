@@ -14,6 +14,7 @@
 
 using namespace quellix::config;
 using namespace promptdriver;
+using quellix::schema::Field;
 
 namespace {
 
@@ -35,7 +36,7 @@ class TestConfigReload : public QObject
     std::unique_ptr<testsupport::StoreDir> dir;
     std::unique_ptr<Quellix> meter;
 
-    Quellix &makeMeter(const QVariantMap &fields = {})
+    Quellix &makeMeter(const testsupport::SettingsFields &fields = {})
     {
         dir = std::make_unique<testsupport::StoreDir>();
         meter = testsupport::registeredControl("Pump", fields);
@@ -53,19 +54,18 @@ private Q_SLOTS:
     // changes in, and keep a hold and a silenced alarm.
     void cancelReloadsRowKeepingHoldAndSilence()
     {
-        Quellix &m = makeMeter({{"Password", "Secret"}});
+        Quellix &m = makeMeter({{Field::Password, "Secret"}});
         button(m, "c_HOLD")->click();
         button(m, "c_RESET")->click();
         QSignalSpy clicks(&m, &Quellix::Click);
 
-        const QVariantMap changed{{"Lower Limit Value", 5.0},   {"Caution Limit Value", 60.0},
-                                  {"Warning Limit Value", 80.0}, {"Upper Limit Value", 200.0},
-                                  {"Scanrate", 250},             {"Units", "bar"},
-                                  {"Display Color", 65280},      {"Units Color", 255},
-                                  {"Output Color", 16711680},    {"Hold Indicator Color", 16711680},
-                                  {"Direction", "descending"},   {"Password", "Other"}};
-        for (auto it = changed.begin(); it != changed.end(); ++it)
-            testsupport::setSettingsField("Pump", it.key(), it.value());
+        const testsupport::SettingsFields changed{
+            {Field::LowerLimitValue, 5.0},  {Field::CautionLimitValue, 60.0},       {Field::WarningLimitValue, 80.0},
+            {Field::UpperLimitValue, 200.0}, {Field::Scanrate, 250},                 {Field::Units, "bar"},
+            {Field::DisplayColor, 65280},   {Field::UnitsColor, 255},               {Field::OutputColor, 16711680},
+            {Field::HoldIndicatorColor, 16711680}, {Field::Direction, "descending"}, {Field::Password, "Other"}};
+        for (const auto &[field, value] : changed)
+            testsupport::setSettingsField("Pump", field, value);
 
         cancelPrompt();
         button(m, "c_PROPERTIES")->click();
@@ -99,9 +99,9 @@ private Q_SLOTS:
     {
         Quellix &m = makeMeter();
         m.setInputValue(10);
-        testsupport::setSettingsField("Pump", "Input Multiplier", 3.0);
-        testsupport::setSettingsField("Pump", "Output Offset", 1.0);
-        testsupport::setSettingsField("Pump", "Units", QVariant());
+        testsupport::setSettingsField("Pump", Field::InputMultiplier, 3.0);
+        testsupport::setSettingsField("Pump", Field::OutputOffset, 1.0);
+        testsupport::setSettingsField("Pump", Field::Units, QVariant());
         testsupport::EventLog events(&m);
 
         whenPromptOpen([] { typeAndEnter("marigold"); });

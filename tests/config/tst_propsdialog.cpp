@@ -103,12 +103,12 @@ class TestPropsDialog : public QObject
     std::unique_ptr<Quellix> meter;
     std::unique_ptr<QObject> scope;
 
-    void makeMeter(const QVariantMap &fields = {})
+    void makeMeter(const testsupport::SettingsFields &fields = {})
     {
         dir = std::make_unique<testsupport::StoreDir>();
         meter = testsupport::registeredControl("Pump", fields);
     }
-    std::unique_ptr<PropsDialog> open(const QVariantMap &fields = {})
+    std::unique_ptr<PropsDialog> open(const testsupport::SettingsFields &fields = {})
     {
         makeMeter(fields);
         auto d = std::make_unique<PropsDialog>(openStores(StoreLocation::directory(QDir::currentPath())),
@@ -189,28 +189,28 @@ private Q_SLOTS:
     // they changed, and leaves empty what nothing filled.
     void rulesOnFilledValues_data()
     {
-        QTest::addColumn<QVariantMap>("stored");
+        QTest::addColumn<testsupport::SettingsFields>("stored");
         QTest::addColumn<QVariantMap>("saved"); // an invalid value: the column stays empty
         QTest::newRow("colours outside the table")
-            << QVariantMap{{"Display Color", 0}, {"Units Color", 0}, {"Hold Indicator Color", 0}}
+            << testsupport::SettingsFields{{Field::DisplayColor, 0}, {Field::UnitsColor, 0}, {Field::HoldIndicatorColor, 0}}
             << QVariantMap{{"Display Color", 255}, {"Units Color", 65535}, {"Hold Indicator Color", 65280}};
-        QTest::newRow("lower-case direction") << QVariantMap{{"Direction", "descending"}}
+        QTest::newRow("lower-case direction") << testsupport::SettingsFields{{Field::Direction, "descending"}}
                                               << QVariantMap{{"Direction", "Descending"}};
         QTest::newRow("empty prompt and path become a blank")
-            << QVariantMap{} << QVariantMap{{"Upper Prompt Text", " "}, {"Lower Event Path", " "}};
-        QTest::newRow("sound without a name beeps") << QVariantMap{{"Upper Alarm Sound", true}}
+            << testsupport::SettingsFields{} << QVariantMap{{"Upper Prompt Text", " "}, {"Lower Event Path", " "}};
+        QTest::newRow("sound without a name beeps") << testsupport::SettingsFields{{Field::UpperAlarmSound, true}}
                                                     << QVariantMap{{"Upper Alarm Sound Name", "BEEP"}};
         QTest::newRow("a chosen sound stays")
-            << QVariantMap{{"Warning Alarm Sound", true}, {"Warning Alarm Sound Name", "POLICE"}}
+            << testsupport::SettingsFields{{Field::WarningAlarmSound, true}, {Field::WarningAlarmSoundName, "POLICE"}}
             << QVariantMap{{"Warning Alarm Sound Name", "POLICE"}};
-        QTest::newRow("recording without interval") << QVariantMap{{"Log Displayed Every", true}}
+        QTest::newRow("recording without interval") << testsupport::SettingsFields{{Field::LogDisplayedEvery, true}}
                                                     << QVariantMap{{"Log Every Time Interval", "1 Minute"}};
         QTest::newRow("empty columns stay empty")
-            << QVariantMap{} << QVariantMap{{"Inbound COMM Port", QVariant()}, {"Log User Actions", QVariant()}};
+            << testsupport::SettingsFields{} << QVariantMap{{"Inbound COMM Port", QVariant()}, {"Log User Actions", QVariant()}};
     }
     void rulesOnFilledValues()
     {
-        QFETCH(QVariantMap, stored);
+        QFETCH(testsupport::SettingsFields, stored);
         QFETCH(QVariantMap, saved);
         auto d = open(stored);
         QVERIFY(d);
@@ -271,7 +271,7 @@ private Q_SLOTS:
     // the timer started again for the next rule. One of timer_SCANRATE.
     void timerTicks()
     {
-        auto d = open({{"Warning Limit Value", 100}, {"Caution Limit Value", 50}});
+        auto d = open({{Field::WarningLimitValue, 100}, {Field::CautionLimitValue, 50}});
         QVERIFY(d);
         QTimer *timer = child<QTimer>(d.get(), "timer_LIMIT");
         QVERIFY(timer->isActive() && timer->isSingleShot());
@@ -378,7 +378,7 @@ private Q_SLOTS:
     void controlDestroyedWhileDialogOpen()
     {
         QFETCH(bool, inMessage);
-        makeMeter({{"Warning Limit Value", 100}}); // a limit message a second after opening
+        makeMeter({{Field::WarningLimitValue, 100}}); // a limit message a second after opening
         QPointer<QWidget> shown;
         whenModal(scope.get(), "f_PASSWORD", [] { promptdriver::typeAndEnter("marigold"); });
         whenModal(scope.get(), "f_PROPS", [this, &shown, inMessage] {
@@ -470,7 +470,7 @@ private Q_SLOTS:
     void browseButtons()
     {
         QFETCH(bool, accept);
-        auto d = open({{"Caution Event Path", "/opt/old"}});
+        auto d = open({{Field::CautionEventPath, "/opt/old"}});
         QVERIFY(d);
         whenModal(scope.get(), "f_BROWSE", [accept] {
             QWidget *b = QApplication::activeModalWidget();

@@ -10,11 +10,11 @@
 #include <cfloat>
 
 using namespace quellix::config::props;
-using quellix::store::FieldType;
+using quellix::schema::FieldType;
 
 Q_DECLARE_METATYPE(quellix::config::props::ColourGroup)
 Q_DECLARE_METATYPE(quellix::config::props::ColourOption)
-Q_DECLARE_METATYPE(quellix::store::FieldType)
+Q_DECLARE_METATYPE(quellix::schema::FieldType)
 
 class TestPropsRules : public QObject
 {

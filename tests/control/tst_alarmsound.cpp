@@ -2,6 +2,7 @@
 // current-sound buffer and the process-wide player.
 
 #include "alarmsound.h"
+#include "soundnames.h"
 #include "error.h"
 
 #include <QTest>
@@ -122,7 +123,7 @@ private Q_SLOTS:
         QStringList expected;
         for (const Expected &e : kLibrary)
             expected << QString::fromLatin1(e.name);
-        QCOMPARE(alarmSoundNames(), expected);
+        QCOMPARE(schema::alarmSoundNames(), expected);
     }
 
     void soundIsWellFormedAndAudible_data()
@@ -267,7 +268,7 @@ private Q_SLOTS:
         g_soundMessages.clear();
         const QtMessageHandler previous = qInstallMessageHandler(recordSoundMessages);
         for (int round = 0; round < 3; ++round) {
-            for (const QString &name : alarmSoundNames())
+            for (const QString &name : schema::alarmSoundNames())
                 playAlarmSound(name);
             stopAlarmSound();
             stopAlarmSound();

@@ -14,6 +14,7 @@
 
 using namespace quellix;
 using testsupport::EventLog;
+using quellix::schema::Field;
 
 namespace {
 
@@ -39,7 +40,7 @@ class TestButtons : public QObject
     std::unique_ptr<testsupport::StoreDir> dir;
     std::unique_ptr<Quellix> meter;
 
-    Quellix &makeMeter(const QVariantMap &fields = {})
+    Quellix &makeMeter(const testsupport::SettingsFields &fields = {})
     {
         meter.reset();
         dir.reset(); // the old directory restores the message seam as it goes
@@ -58,7 +59,7 @@ private Q_SLOTS:
 
     void holdTogglesAndFreezes()
     {
-        Quellix &m = makeMeter({{"Log User Actions", true}, {"Hold Indicator Color", 255 + 256 * 128}});
+        Quellix &m = makeMeter({{Field::LogUserActions, true}, {Field::HoldIndicatorColor, 255 + 256 * 128}});
         EventLog log(&m);
         QCOMPARE(box(m, "t_ONHOLD")->palette().color(QPalette::Text), QColor(0, 64, 0));
 
@@ -87,7 +88,7 @@ private Q_SLOTS:
 
     void alarmResetMarksTheButton()
     {
-        Quellix &m = makeMeter({{"Log User Actions", true}});
+        Quellix &m = makeMeter({{Field::LogUserActions, true}});
         EventLog log(&m);
         button(m, "c_RESET")->click();
         QCOMPARE(button(m, "c_RESET")->text(), QStringLiteral("Alarm Reset(RESET)"));
@@ -100,7 +101,7 @@ private Q_SLOTS:
 
     void withoutUserLoggingNothingIsWritten()
     {
-        Quellix &m = makeMeter({{"Log User Actions", false}});
+        Quellix &m = makeMeter({{Field::LogUserActions, false}});
         EventLog log(&m);
         button(m, "c_HOLD")->click();
         button(m, "c_RESET")->click();
@@ -110,7 +111,7 @@ private Q_SLOTS:
 
     void refusedRecordKeepsStateAndEarlierEvents()
     {
-        Quellix &m = makeMeter({{"Log User Actions", true}});
+        Quellix &m = makeMeter({{Field::LogUserActions, true}});
         m.setObjectName(kUnstorableName);
         EventLog log(&m);
         button(m, "c_HOLD")->click();
@@ -171,7 +172,7 @@ private Q_SLOTS:
 
     void samplesEveryInterval()
     {
-        Quellix &m = makeMeter({{"Log Displayed Every", true}, {"Log Every Time Interval", "5 Minutes"}});
+        Quellix &m = makeMeter({{Field::LogDisplayedEvery, true}, {Field::LogEveryTimeInterval, "5 Minutes"}});
         QVERIFY(!box(m, "t_RECORDLITE")->isHidden());
         QVERIFY(dataTimer(m)->isActive());
         QCOMPARE(dataTimer(m)->interval(), 60000);
@@ -200,14 +201,14 @@ private Q_SLOTS:
         QCOMPARE(samples(dir->path()), 2);
 
         // A text that matches no interval keeps the five minutes.
-        testsupport::setSettingsField("Pump", "Log Every Time Interval", "1 hour");
+        testsupport::setSettingsField("Pump", Field::LogEveryTimeInterval, "1 hour");
         m.REGISTER();
         for (int i = 0; i < 5; ++i)
             minuteTick(m);
         QCOMPARE(samples(dir->path()), 3);
 
         // "1 Hour": one sample per 60 ticks.
-        testsupport::setSettingsField("Pump", "Log Every Time Interval", "1 Hour");
+        testsupport::setSettingsField("Pump", Field::LogEveryTimeInterval, "1 Hour");
         m.REGISTER();
         for (int i = 0; i < 59; ++i)
             minuteTick(m);
@@ -218,19 +219,19 @@ private Q_SLOTS:
 
     void recordingOffAndFailingSamples()
     {
-        Quellix &m = makeMeter({{"Log Displayed Every", false}, {"Log Every Time Interval", "1 Minute"}});
+        Quellix &m = makeMeter({{Field::LogDisplayedEvery, false}, {Field::LogEveryTimeInterval, "1 Minute"}});
         QVERIFY(box(m, "t_RECORDLITE")->isHidden());
         QVERIFY(!dataTimer(m)->isActive());
 
         // Recording on with an interval never applied: nothing is written.
-        Quellix &n = makeMeter({{"Log Displayed Every", true}, {"Log Every Time Interval", "often"}});
+        Quellix &n = makeMeter({{Field::LogDisplayedEvery, true}, {Field::LogEveryTimeInterval, "often"}});
         for (int i = 0; i < 100; ++i)
             minuteTick(n);
         QCOMPARE(samples(dir->path()), 0);
         QVERIFY(dataTimer(n)->isActive());
 
         // A sample the store refuses leaves the timer running.
-        Quellix &k = makeMeter({{"Log Displayed Every", true}, {"Log Every Time Interval", "1 Minute"}});
+        Quellix &k = makeMeter({{Field::LogDisplayedEvery, true}, {Field::LogEveryTimeInterval, "1 Minute"}});
         k.setObjectName(kUnstorableName);
         minuteTick(k);
         QCOMPARE(samples(dir->path()), 0);

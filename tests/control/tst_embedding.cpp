@@ -26,6 +26,7 @@
 #include <limits>
 
 using namespace quellix;
+using quellix::schema::Field;
 
 namespace {
 
@@ -187,8 +188,8 @@ private Q_SLOTS:
         auto *m = new Quellix(&panel);
         m->setObjectName(QStringLiteral("Meter1"));
         m->REGISTER();
-        testsupport::setSettingsField("Meter1", "Log User Actions", true);
-        testsupport::setSettingsField("Meter1", "Log System Errors", true);
+        testsupport::setSettingsField("Meter1", Field::LogUserActions, true);
+        testsupport::setSettingsField("Meter1", Field::LogSystemErrors, true);
         m->REGISTER();
         m->resize(176, 176);
         panel.show();
@@ -244,9 +245,10 @@ private Q_SLOTS:
     {
         QWidget panel;
         panel.resize(400, 200);
-        const QVariantMap fields{{"Scanrate", 40}, {"Warning Alarm Sound", true}, {"Warning Alarm Sound Name", "BEEP"}};
+        const testsupport::SettingsFields fields{
+            {Field::Scanrate, 40}, {Field::WarningAlarmSound, true}, {Field::WarningAlarmSoundName, "BEEP"}};
         auto a = testsupport::registeredControl("MeterA", fields);
-        auto b = testsupport::registeredControl("MeterB", {{"Scanrate", 40}});
+        auto b = testsupport::registeredControl("MeterB", {{Field::Scanrate, 40}});
         a->setParent(&panel);
         b->setParent(&panel);
         b->move(200, 0);
@@ -316,12 +318,12 @@ private Q_SLOTS:
     {
         auto m = testsupport::registeredControl("Meter1");
         QSignalSpy errors(m.get(), &Quellix::errorOccurred);
-        testsupport::setSettingsField("Meter1", "Scanrate", 0);
+        testsupport::setSettingsField("Meter1", Field::Scanrate, 0);
         m->REGISTER();
         QVERIFY(!scanTimer(*m)->isActive());
         QTRY_COMPARE(errors.count(), 1);
         QCOMPARE(errors.first().first().toString(), QStringLiteral("Scanrate"));
-        testsupport::setSettingsField("Meter1", "Scanrate", 250);
+        testsupport::setSettingsField("Meter1", Field::Scanrate, 250);
         m->REGISTER();
         QVERIFY(scanTimer(*m)->isActive());
         QTest::qWait(10);

@@ -13,6 +13,7 @@
 
 using namespace quellix;
 using namespace quellix::face;
+using quellix::schema::Field;
 
 Q_DECLARE_METATYPE(quellix::Range)
 
@@ -137,9 +138,9 @@ private Q_SLOTS:
         // Limits 0 / 75 / 90 / 100 ascending, every alarm light on; no
         // prompts, so the ticks run without windows.
         std::unique_ptr<Quellix> m = testsupport::registeredControl(
-            "Tank", {{"Units", "kPa"}, {"Output Multiplier", 10}, {"Enable Warning Prompt", false},
-                     {"Enable Caution Prompt", false}, {"Enable Upper Prompt", false},
-                     {"Enable Lower Prompt", false}});
+            "Tank", {{Field::Units, "kPa"}, {Field::OutputMultiplier, 10}, {Field::EnableWarningPrompt, false},
+                     {Field::EnableCautionPrompt, false}, {Field::EnableUpperPrompt, false},
+                     {Field::EnableLowerPrompt, false}});
         for (QTimer *t : m->findChildren<QTimer *>())
             t->stop();
 

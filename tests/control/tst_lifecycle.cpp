@@ -5,8 +5,10 @@
 #include "alarmsound.h"
 #include "quellix.h"
 #include "error.h"
+#include "store.h"
 #include "testsupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,6 +17,7 @@
 
 using namespace quellix;
 using testsupport::EventLog;
+using quellix::schema::Field;
 
 namespace {
 
@@ -61,10 +64,11 @@ void setLive(Quellix &m)
     m.setUnits("bar");
 }
 
+// Written as another program would, by the names the file's columns have.
 void writeBehindTheBack(const QString &control, const QVariantMap &fields)
 {
     for (auto it = fields.begin(); it != fields.end(); ++it)
-        testsupport::setSettingsField(control, it.key(), it.value());
+        quellix::setSettingsField(QDir::currentPath(), control, it.key(), it.value());
 }
 
 // The nine fields of a settings row, numbers as doubles.
@@ -95,7 +99,7 @@ class TestLifecycle : public QObject
         meter->setObjectName(name);
         meter->initProperties();
         if (logSystem) {
-            testsupport::setSettingsField(name, "Log System Errors", true);
+            testsupport::setSettingsField(name, Field::LogSystemErrors, true);
             meter->readProperties();
         }
     }
@@ -250,7 +254,7 @@ private Q_SLOTS:
     void loadFollowsEnabled()
     {
         makeMeter("Meter1", false);
-        testsupport::setSettingsField("Meter1", "Enabled", false);
+        testsupport::setSettingsField("Meter1", Field::Enabled, false);
         meter->readProperties();
         QVERIFY(!meter->Enabled());
         const QStringList followers{"t_RECORDLITE", "t_READOUT", "t_NORMAL", "t_CAUTION", "t_WARNING",
@@ -261,7 +265,7 @@ private Q_SLOTS:
         for (const char *name : {"t_GAUGENAME", "i_BORDER", "LOGO"})
             QVERIFY2(meter->findChild<QWidget *>(name)->isEnabled(), name);
 
-        testsupport::setSettingsField("Meter1", "Enabled", true);
+        testsupport::setSettingsField("Meter1", Field::Enabled, true);
         meter->readProperties();
         for (const QString &name : followers)
             QVERIFY2(meter->findChild<QWidget *>(name)->isEnabled(), qPrintable(name));
@@ -277,7 +281,7 @@ private Q_SLOTS:
         QCOMPARE(meter->CautionLimit(), 75.0);
 
         // A name that has a row takes that row's values.
-        testsupport::setSettingsField("Boiler", "Caution Limit Value", 60);
+        testsupport::setSettingsField("Boiler", Field::CautionLimitValue, 60);
         makeMeter("Boiler", false);
         QCOMPARE(meter->CautionLimit(), 60.0);
         QCOMPARE(testsupport::readTable(dir->file("SETTINGS.MDB"), "Settings").size(), 1);

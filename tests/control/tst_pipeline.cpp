@@ -17,6 +17,7 @@
 
 using namespace quellix;
 using testsupport::EventLog;
+using quellix::schema::Field;
 
 namespace {
 
@@ -58,7 +59,7 @@ class TestPipeline : public QObject
         meter->setObjectName("Meter1");
         meter->REGISTER();
         if (logUserActions) {
-            testsupport::setSettingsField("Meter1", "Log User Actions", true);
+            testsupport::setSettingsField("Meter1", Field::LogUserActions, true);
             meter->REGISTER();
         }
     }

@@ -16,6 +16,7 @@
 #include <QTimer>
 
 using namespace quellix;
+using quellix::schema::Field;
 
 namespace {
 
@@ -114,14 +115,14 @@ private Q_SLOTS:
             Quellix first;
             first.setObjectName("Pump");
             first.REGISTER();
-            testsupport::setSettingsField("Pump", "Direction", "Descending");
-            testsupport::setSettingsField("Pump", "Scanrate", 200);
-            testsupport::setSettingsField("Pump", "Upper Limit Value", 150);
-            testsupport::setSettingsField("Pump", "Units", "rpm");
-            testsupport::setSettingsField("Pump", "Output Color", 16711680); // blue
-            testsupport::setSettingsField("Pump", "Log Displayed Every", true);
-            testsupport::setSettingsField("Pump", "Log Every Time Interval", "5 Minutes");
-            testsupport::setSettingsField("Pump", "Warning Alarm Sound Name", "BEEP");
+            testsupport::setSettingsField("Pump", Field::Direction, "Descending");
+            testsupport::setSettingsField("Pump", Field::Scanrate, 200);
+            testsupport::setSettingsField("Pump", Field::UpperLimitValue, 150);
+            testsupport::setSettingsField("Pump", Field::Units, "rpm");
+            testsupport::setSettingsField("Pump", Field::OutputColor, 16711680); // blue
+            testsupport::setSettingsField("Pump", Field::LogDisplayedEvery, true);
+            testsupport::setSettingsField("Pump", Field::LogEveryTimeInterval, "5 Minutes");
+            testsupport::setSettingsField("Pump", Field::WarningAlarmSoundName, "BEEP");
         }
         store::Connection::closeAll(); // as a new program would
         dir.messages.clear();
@@ -146,7 +147,7 @@ private Q_SLOTS:
         // Only one row, and "System Start" only with the system log switch on.
         QCOMPARE(testsupport::readTable(dir.file("SETTINGS.MDB"), "Settings").size(), 1);
         QCOMPARE(testsupport::logRows(dir.path()).size(), 1);
-        testsupport::setSettingsField("Pump", "Log System Errors", true);
+        testsupport::setSettingsField("Pump", Field::LogSystemErrors, true);
         m.REGISTER();
         const auto log = testsupport::logRows(dir.path());
         QCOMPARE(log.size(), 2);
@@ -154,7 +155,7 @@ private Q_SLOTS:
         QCOMPARE(log.last().value("Input Function").toString(), QStringLiteral("* 1 + 0"));
 
         // Recording turned off hides the indicator and stops the sample timer.
-        testsupport::setSettingsField("Pump", "Log Displayed Every", false);
+        testsupport::setSettingsField("Pump", Field::LogDisplayedEvery, false);
         m.REGISTER();
         QVERIFY(m.findChild<QLineEdit *>("t_RECORDLITE")->isHidden());
         QVERIFY(!m.findChild<QTimer *>("timer_DATA")->isActive());
@@ -168,11 +169,11 @@ private Q_SLOTS:
         m.REGISTER();
         m.setCautionLimit(75.5); // the row keeps whole numbers
         m.setAscending(false);
-        testsupport::setSettingsField("Flow", "Direction", "descending"); // any text but "Descending"
+        testsupport::setSettingsField("Flow", Field::Direction, "descending"); // any text but "Descending"
         m.REGISTER();
         QCOMPARE(m.CautionLimit(), 76.0);
         QVERIFY(m.Ascending());
-        testsupport::setSettingsField("Flow", "Direction", QVariant());
+        testsupport::setSettingsField("Flow", Field::Direction, QVariant());
         m.setUnits("m3/h");
         m.REGISTER();
         QVERIFY(m.Ascending());
@@ -208,7 +209,7 @@ private Q_SLOTS:
         Quellix a;
         a.setObjectName(name);
         a.REGISTER();
-        testsupport::setSettingsField(name, "Log User Actions", true);
+        testsupport::setSettingsField(name, Field::LogUserActions, true);
         a.REGISTER();
         a.setUnits(QStringLiteral("x' OR 1=1"));
         Quellix b;
@@ -267,7 +268,7 @@ private Q_SLOTS:
         Quellix m;
         m.setObjectName("M");
         m.REGISTER();
-        testsupport::setSettingsField("M", "Log User Actions", true);
+        testsupport::setSettingsField("M", Field::LogUserActions, true);
         m.REGISTER();
         QTemporaryDir elsewhere;
         QDir::setCurrent(elsewhere.path());

@@ -70,7 +70,7 @@ private Q_SLOTS:
         meter->setObjectName("Meter1");
         meter->REGISTER();
         // The recording indicator shows only while recording is on.
-        testsupport::setSettingsField("Meter1", "Log Displayed Every", true);
+        testsupport::setSettingsField("Meter1", quellix::schema::Field::LogDisplayedEvery, true);
         meter->REGISTER();
         // Off the panel's origin, so element coordinates differ from the window's.
         meter->setGeometry(20, 30, 176, 176);

@@ -22,6 +22,7 @@
 using namespace quellix;
 using namespace quellix::scan;
 using testsupport::EventLog;
+using quellix::schema::Field;
 
 Q_DECLARE_METATYPE(quellix::Range)
 
@@ -81,7 +82,7 @@ class TestScan : public QObject
     // A registered control "Tank" with the given settings fields applied
     // (limits 0 / 75 / 90 / 100 ascending unless the fields say otherwise).
     // The scan timer is stopped so only the test's ticks run.
-    Quellix &makeMeter(const QVariantMap &fields = {})
+    Quellix &makeMeter(const testsupport::SettingsFields &fields = {})
     {
         meter.reset();
         dir.reset(); // the old directory restores the message seam as it goes
@@ -92,10 +93,10 @@ class TestScan : public QObject
         return *meter;
     }
 
-    static QVariantMap allLogging()
+    static testsupport::SettingsFields allLogging()
     {
-        return {{"Log Upper Reaching", true}, {"Log Warning Reaching", true}, {"Log Caution Reaching", true},
-                {"Log Normal Reaching", true}, {"Log Lower Reaching", true}};
+        return {{Field::LogUpperReaching, true}, {Field::LogWarningReaching, true}, {Field::LogCautionReaching, true},
+                {Field::LogNormalReaching, true}, {Field::LogLowerReaching, true}};
     }
 
 private Q_SLOTS:
@@ -288,9 +289,9 @@ private Q_SLOTS:
 
     void entriesFromNormalToUpperAndBack()
     {
-        QVariantMap fields = allLogging();
-        fields.insert({{"Enable Warning Prompt", true}, {"Warning Prompt Text", "Check the pump"},
-                       {"Enable Upper Prompt", true}, {"Upper Prompt Text", "Stop the feed"}});
+        testsupport::SettingsFields fields = allLogging();
+        fields.append(testsupport::SettingsFields{{Field::EnableWarningPrompt, true}, {Field::WarningPromptText, "Check the pump"},
+                       {Field::EnableUpperPrompt, true}, {Field::UpperPromptText, "Stop the feed"}});
         Quellix &m = makeMeter(fields);
         EventLog log(&m);
 
@@ -328,8 +329,8 @@ private Q_SLOTS:
 
     void startInsideAnAlarmBandGivesNoPrompt()
     {
-        QVariantMap fields = allLogging();
-        fields.insert({{"Enable Caution Prompt", true}, {"Caution Prompt Text", "x"}});
+        testsupport::SettingsFields fields = allLogging();
+        fields.append(testsupport::SettingsFields{{Field::EnableCautionPrompt, true}, {Field::CautionPromptText, "x"}});
         Quellix &m = makeMeter(fields);
         EventLog log(&m);
         m.setInputValue(80);
@@ -341,7 +342,7 @@ private Q_SLOTS:
 
     void soundRepeatsUntilAlarmReset()
     {
-        Quellix &m = makeMeter({{"Warning Alarm Sound", true}, {"Warning Alarm Sound Name", "BEEP"}});
+        Quellix &m = makeMeter({{Field::WarningAlarmSound, true}, {Field::WarningAlarmSoundName, "BEEP"}});
         auto *reset = m.findChild<QPushButton *>("c_RESET");
         m.setInputValue(95);
         tick(m);
@@ -434,7 +435,7 @@ private Q_SLOTS:
 
     void descendingFlashesTheOtherSide()
     {
-        Quellix &m = makeMeter({{"Direction", "Descending"}, {"Caution Limit Value", 50}, {"Warning Limit Value", 20}});
+        Quellix &m = makeMeter({{Field::Direction, "Descending"}, {Field::CautionLimitValue, 50}, {Field::WarningLimitValue, 20}});
         QVERIFY(!m.Ascending());
         EventLog log(&m);
         for (double v : {60.0, 50.0, 10.0, 0.0})
@@ -463,12 +464,12 @@ private Q_SLOTS:
 
     void badAlarmSettingsNeverStopTheScan()
     {
-        QVariantMap fields = allLogging();
-        fields.insert({{"Upper Alarm Sound", true}, {"Upper Alarm Sound Name", "NO SUCH SOUND"},
-                       {"Enable Upper Prompt", true}, {"Upper Prompt Text", ""},
-                       {"Enable Upper Event", true}, {"Upper Event Path", "/nonexistent/program --flag"},
-                       {"Warning Alarm Sound", true}, {"Warning Alarm Sound Name", ""},
-                       {"Enable Warning Event", true}, {"Warning Event Path", ""}});
+        testsupport::SettingsFields fields = allLogging();
+        fields.append(testsupport::SettingsFields{{Field::UpperAlarmSound, true}, {Field::UpperAlarmSoundName, "NO SUCH SOUND"},
+                       {Field::EnableUpperPrompt, true}, {Field::UpperPromptText, ""},
+                       {Field::EnableUpperEvent, true}, {Field::UpperEventPath, "/nonexistent/program --flag"},
+                       {Field::WarningAlarmSound, true}, {Field::WarningAlarmSoundName, ""},
+                       {Field::EnableWarningEvent, true}, {Field::WarningEventPath, ""}});
         Quellix &m = makeMeter(fields);
         EventLog log(&m);
         m.setInputValue(50);
@@ -518,8 +519,8 @@ private Q_SLOTS:
         }
         QFile::setPermissions(script, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
 
-        Quellix &m = makeMeter({{"Enable Lower Event", true},
-                                {"Lower Event Path", QStringLiteral("\"%1\" low; touch %2/injected").arg(script, bin.path())}});
+        Quellix &m = makeMeter({{Field::EnableLowerEvent, true},
+                                {Field::LowerEventPath, QStringLiteral("\"%1\" low; touch %2/injected").arg(script, bin.path())}});
         m.setInputValue(50);
         tick(m);
         m.setInputValue(-3);

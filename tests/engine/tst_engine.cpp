@@ -3,6 +3,7 @@
 // for what a face or a headless host carries out (sounds, prompts, programs).
 
 #include "engine.h"
+#include "schema.h"
 #include "testsupport.h"
 
 #include <QCoreApplication>
@@ -48,7 +49,7 @@ std::unique_ptr<Engine> registeredEngine(const QString &name, const QVariantMap 
     e->setObjectName(name);
     e->REGISTER();
     for (auto it = fields.begin(); it != fields.end(); ++it)
-        setSettingsField(name, it.key(), it.value());
+        setSettingsField(name, quellix::schema::requireField(it.key()), it.value());
     if (!fields.isEmpty())
         e->REGISTER();
     return e;
@@ -226,7 +227,7 @@ void TestEngine::holdResetSaveAndReload()
     QCOMPARE(logRowsWhere(dir.path(), QStringLiteral("Event"), QStringLiteral("Hold On")).size(), 1);
 
     // Reload takes a changed row; a missing row leaves the engine as it was.
-    setSettingsField(name, QStringLiteral("Upper Limit Value"), 250);
+    setSettingsField(name, quellix::schema::Field::UpperLimitValue, 250);
     QVERIFY(e->reload());
     QCOMPARE(e->UpperLimit(), 250.0);
     Engine stranger;

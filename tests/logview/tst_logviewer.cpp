@@ -24,6 +24,7 @@
 
 using namespace quellix;
 using namespace quellix::logview;
+using quellix::schema::Field;
 
 namespace {
 
@@ -390,9 +391,9 @@ private Q_SLOTS:
     {
         testsupport::StoreDir dir;
         auto control = testsupport::registeredControl(
-            "Boiler \"A\"", {{"Graph Type", 5}, {"Password", "pw"}, {"Log Displayed Every", true},
-                             {"Log Every Time Interval", "5 Minutes"}, {"Scanrate", 20},
-                             {"Upper Limit Value", 100.0}, {"Lower Limit Value", -5.0}});
+            "Boiler \"A\"", {{Field::GraphType, 5}, {Field::Password, "pw"}, {Field::LogDisplayedEvery, true},
+                             {Field::LogEveryTimeInterval, "5 Minutes"}, {Field::Scanrate, 20},
+                             {Field::UpperLimitValue, 100.0}, {Field::LowerLimitValue, -5.0}});
         testsupport::EventLog events(control.get());
         int scans = -1;
         QString interval;

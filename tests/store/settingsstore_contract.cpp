@@ -13,6 +13,9 @@
 
 using namespace quellix;
 using namespace quellix::store;
+using quellix::schema::Field;
+
+Q_DECLARE_METATYPE(quellix::schema::Field)
 
 namespace settingsstorecontract {
 
@@ -20,7 +23,6 @@ namespace {
 
 constexpr int kNoError = -1;
 constexpr int kInvalidValue = int(Error::Kind::InvalidValue);
-constexpr int kInvalidField = int(Error::Kind::InvalidField);
 constexpr int kNotFound = int(Error::Kind::NotFound);
 
 // The kind of the Error `fn` throws, kNoError when it throws none.
@@ -34,20 +36,20 @@ int errorOf(const std::function<void()> &fn)
     return kNoError;
 }
 
-SettingsRow rowOf(const QVariantMap &fields)
+SettingsRow rowOf(std::initializer_list<std::pair<Field, QVariant>> fields)
 {
     SettingsRow r;
-    for (auto it = fields.begin(); it != fields.end(); ++it)
-        r.set(it.key(), it.value());
+    for (const auto &[field, value] : fields)
+        r.set(field, value);
     return r;
 }
 
 // `base` with every field present in `edits` taken from there.
 SettingsRow merged(SettingsRow base, const SettingsRow &edits)
 {
-    for (int i = 0; i < SettingsRow::kFieldCount; ++i) {
-        if (edits.has(i))
-            base.set(i, edits.value(i));
+    for (Field f : schema::settingsFields()) {
+        if (edits.has(f))
+            base.set(f, edits.value(f));
     }
     return base;
 }
@@ -55,10 +57,10 @@ SettingsRow merged(SettingsRow base, const SettingsRow &edits)
 // A row with a value in every field the tests below write.
 SettingsRow baseline(const QString &name)
 {
-    return rowOf({{"Control Name", name},      {"Password", "marigold"},   {"Scanrate", 500},
-                  {"Units", "bar"},            {"Input Multiplier", 1.0},  {"Input Offset", 0.0},
-                  {"Upper Limit Value", 100},  {"Caution Limit Value", 75}, {"Lower Limit Value", 0},
-                  {"Enabled", true},           {"Parity", "No"},           {"Graph Type", 3}});
+    return rowOf({{Field::ControlName, name},      {Field::Password, "marigold"},   {Field::Scanrate, 500},
+                  {Field::Units, "bar"},            {Field::InputMultiplier, 1.0},  {Field::InputOffset, 0.0},
+                  {Field::UpperLimitValue, 100},  {Field::CautionLimitValue, 75}, {Field::LowerLimitValue, 0},
+                  {Field::Enabled, true},           {Field::Parity, "No"},           {Field::GraphType, 3}});
 }
 
 // Equal, and held as the same type (a double field as a double, not an int).
@@ -76,9 +78,9 @@ QString describe(const QVariant &v)
 QString describe(const SettingsRow &row)
 {
     QStringList fields;
-    for (int i = 0; i < SettingsRow::kFieldCount; ++i) {
-        if (row.has(i))
-            fields << QStringLiteral("%1=%2").arg(QLatin1String(SettingsRow::definition(i).name), describe(row.value(i)));
+    for (Field f : schema::settingsFields()) {
+        if (row.has(f))
+            fields << QStringLiteral("%1=%2").arg(schema::fieldName(f), describe(row.value(f)));
     }
     return fields.join(QStringLiteral(", "));
 }
@@ -104,7 +106,7 @@ private:
         bool contains(const QString &c) { return guard([&] { return m_s.contains(c); }); }
         std::optional<SettingsRow> read(const QString &c) { return guard([&] { return m_s.read(c); }); }
         void add(const SettingsRow &r) { guard([&] { m_s.add(r); return 0; }); }
-        void writeField(const QString &c, const QString &f, const QVariant &v)
+        void writeField(const QString &c, Field f, const QVariant &v)
         {
             guard([&] { m_s.writeField(c, f, v); return 0; });
         }
@@ -156,24 +158,24 @@ private Q_SLOTS:
         const SettingsRow got = readBack("Meter");
         COMPARE_ROWS(got, meter);
         // Every field as its type declares it; fields never set are absent.
-        QVERIFY(sameTyped(got.value("Input Multiplier"), 1.0));
-        QVERIFY(sameTyped(got.value("Scanrate"), 500));
-        QVERIFY(sameTyped(got.value("Enabled"), true));
-        QVERIFY(!got.has("Upper Prompt Text"));
-        QVERIFY(!got.has("Log User Actions"));
+        QVERIFY(sameTyped(got.value(Field::InputMultiplier), 1.0));
+        QVERIFY(sameTyped(got.value(Field::Scanrate), 500));
+        QVERIFY(sameTyped(got.value(Field::Enabled), true));
+        QVERIFY(!got.has(Field::UpperPromptText));
+        QVERIFY(!got.has(Field::LogUserActions));
 
         // A second row of the same name: the first in row order is the one.
-        store().add(merged(meter, rowOf({{"Units", "psi"}})));
-        QCOMPARE(readBack("Meter").value("Units").toString(), QStringLiteral("bar"));
-        store().writeField("Meter", "Upper Limit Value", 150);
-        QCOMPARE(readBack("Meter").value("Upper Limit Value").toInt(), 150);
-        QCOMPARE(readBack("Meter").value("Units").toString(), QStringLiteral("bar"));
+        store().add(merged(meter, rowOf({{Field::Units, "psi"}})));
+        QCOMPARE(readBack("Meter").value(Field::Units).toString(), QStringLiteral("bar"));
+        store().writeField("Meter", Field::UpperLimitValue, 150);
+        QCOMPARE(readBack("Meter").value(Field::UpperLimitValue).toInt(), 150);
+        QCOMPARE(readBack("Meter").value(Field::Units).toString(), QStringLiteral("bar"));
 
         // An empty name is no name: no row has it, and no row is added for it.
         QVERIFY(!store().contains(QString()));
         QVERIFY(!store().read(QString()));
-        QCOMPARE(errorOf([&] { direct().add(rowOf({{"Units", "x"}})); }), kInvalidValue);
-        QCOMPARE(errorOf([&] { direct().add(rowOf({{"Control Name", ""}, {"Units", "x"}})); }), kInvalidValue);
+        QCOMPARE(errorOf([&] { direct().add(rowOf({{Field::Units, "x"}})); }), kInvalidValue);
+        QCOMPARE(errorOf([&] { direct().add(rowOf({{Field::ControlName, ""}, {Field::Units, "x"}})); }), kInvalidValue);
         QVERIFY(!store().contains(QString()));
     }
 
@@ -195,58 +197,58 @@ private Q_SLOTS:
         QFETCH(QString, name);
         QFETCH(QStringList, decoys);
         for (const QString &decoy : decoys)
-            store().add(rowOf({{"Control Name", decoy}, {"Units", "decoy"}}));
+            store().add(rowOf({{Field::ControlName, decoy}, {Field::Units, "decoy"}}));
         QVERIFY(!store().contains(name));
         QVERIFY(!store().read(name));
-        QCOMPARE(errorOf([&] { direct().writeField(name, "Units", "lost"); }), kNotFound);
+        QCOMPARE(errorOf([&] { direct().writeField(name, Field::Units, "lost"); }), kNotFound);
 
-        store().add(rowOf({{"Control Name", name}, {"Units", "own"}}));
+        store().add(rowOf({{Field::ControlName, name}, {Field::Units, "own"}}));
         QVERIFY(store().contains(name));
-        QCOMPARE(readBack(name).value("Units").toString(), QStringLiteral("own"));
+        QCOMPARE(readBack(name).value(Field::Units).toString(), QStringLiteral("own"));
         QCOMPARE(readBack(name).controlName(), name);
-        store().writeField(name, "Units", "written");
-        store().writeRow(name, rowOf({{"Password", "pw"}}));
+        store().writeField(name, Field::Units, "written");
+        store().writeRow(name, rowOf({{Field::Password, "pw"}}));
         const SettingsRow own = readBack(name);
-        QCOMPARE(own.value("Units").toString(), QStringLiteral("written"));
-        QCOMPARE(own.value("Password").toString(), QStringLiteral("pw"));
+        QCOMPARE(own.value(Field::Units).toString(), QStringLiteral("written"));
+        QCOMPARE(own.value(Field::Password).toString(), QStringLiteral("pw"));
         for (const QString &decoy : decoys)
-            COMPARE_ROWS(readBack(decoy), rowOf({{"Control Name", decoy}, {"Units", "decoy"}}));
+            COMPARE_ROWS(readBack(decoy), rowOf({{Field::ControlName, decoy}, {Field::Units, "decoy"}}));
     }
 
     void storedValuesReadAsTheirTypes_data()
     {
-        QTest::addColumn<QString>("field");
+        QTest::addColumn<Field>("field");
         QTest::addColumn<QVariant>("raw");  // written by another program
         QTest::addColumn<QVariant>("read"); // invalid: the field reads as absent
         const double inf = std::numeric_limits<double>::infinity();
-        QTest::newRow("empty") << "Units" << QVariant() << QVariant();
-        QTest::newRow("integer in a double") << "Input Multiplier" << QVariant(qlonglong(2)) << QVariant(2.0);
-        QTest::newRow("text in a double") << "Input Multiplier" << QVariant("abc") << QVariant();
-        QTest::newRow("infinity in a double") << "Input Offset" << QVariant(inf) << QVariant();
-        QTest::newRow("whole double in an integer") << "Upper Limit Value" << QVariant(150.0) << QVariant(150);
-        QTest::newRow("fraction in an integer") << "Upper Limit Value" << QVariant(75.5) << QVariant(76);
-        QTest::newRow("beyond 16 bits") << "Scanrate" << QVariant(qlonglong(40000)) << QVariant();
-        QTest::newRow("text in an integer") << "Graph Type" << QVariant("three") << QVariant();
-        QTest::newRow("yes/no 1") << "Enabled" << QVariant(qlonglong(1)) << QVariant(true);
-        QTest::newRow("yes/no 2") << "Enabled" << QVariant(qlonglong(2)) << QVariant();
-        QTest::newRow("text in a yes/no") << "Enabled" << QVariant("yes") << QVariant();
-        QTest::newRow("text longer than its field") << "Password" << QVariant("123456789") << QVariant();
-        QTest::newRow("number in a text") << "Parity" << QVariant(qlonglong(7)) << QVariant("7");
+        QTest::newRow("empty") << Field::Units << QVariant() << QVariant();
+        QTest::newRow("integer in a double") << Field::InputMultiplier << QVariant(qlonglong(2)) << QVariant(2.0);
+        QTest::newRow("text in a double") << Field::InputMultiplier << QVariant("abc") << QVariant();
+        QTest::newRow("infinity in a double") << Field::InputOffset << QVariant(inf) << QVariant();
+        QTest::newRow("whole double in an integer") << Field::UpperLimitValue << QVariant(150.0) << QVariant(150);
+        QTest::newRow("fraction in an integer") << Field::UpperLimitValue << QVariant(75.5) << QVariant(76);
+        QTest::newRow("beyond 16 bits") << Field::Scanrate << QVariant(qlonglong(40000)) << QVariant();
+        QTest::newRow("text in an integer") << Field::GraphType << QVariant("three") << QVariant();
+        QTest::newRow("yes/no 1") << Field::Enabled << QVariant(qlonglong(1)) << QVariant(true);
+        QTest::newRow("yes/no 2") << Field::Enabled << QVariant(qlonglong(2)) << QVariant();
+        QTest::newRow("text in a yes/no") << Field::Enabled << QVariant("yes") << QVariant();
+        QTest::newRow("text longer than its field") << Field::Password << QVariant("123456789") << QVariant();
+        QTest::newRow("number in a text") << Field::Parity << QVariant(qlonglong(7)) << QVariant("7");
     }
     void storedValuesReadAsTheirTypes()
     {
-        QFETCH(QString, field);
+        QFETCH(Field, field);
         QFETCH(QVariant, raw);
         QFETCH(QVariant, read);
         const SettingsRow before = baseline("Meter");
         store().add(before);
-        m_backend.writeRaw(*m_stores, "Meter", field, raw);
+        m_backend.writeRaw(*m_stores, "Meter", schema::fieldName(field), raw);
 
         const SettingsRow got = readBack("Meter");
         QVERIFY2(sameTyped(got.value(field), read), qPrintable(describe(got.value(field))));
         // The other fields read as before.
         SettingsRow expected = before;
-        expected.clear(SettingsRow::indexOf(field));
+        expected.clear(field);
         if (read.isValid())
             expected.set(field, read);
         COMPARE_ROWS(got, expected);
@@ -254,57 +256,56 @@ private Q_SLOTS:
 
     void writesTakeWhatTheFieldHolds_data()
     {
-        QTest::addColumn<QString>("field");
+        QTest::addColumn<Field>("field");
         QTest::addColumn<QVariant>("value");
         QTest::addColumn<QVariant>("stored");
         QTest::addColumn<int>("error");
-        auto taken = [](const char *tag, const char *field, const QVariant &value, const QVariant &stored) {
-            QTest::newRow(tag) << QString::fromUtf8(field) << value << stored << kNoError;
+        auto taken = [](const char *tag, Field field, const QVariant &value, const QVariant &stored) {
+            QTest::newRow(tag) << field << value << stored << kNoError;
         };
-        auto refused = [](const char *tag, const char *field, const QVariant &value, int error = kInvalidValue) {
-            QTest::newRow(tag) << QString::fromUtf8(field) << value << QVariant() << error;
+        auto refused = [](const char *tag, Field field, const QVariant &value) {
+            QTest::newRow(tag) << field << value << QVariant() << kInvalidValue;
         };
         const double inf = std::numeric_limits<double>::infinity();
         const QString wide = QString::fromUtf8("\xF0\x9F\x98\x80"); // one letter, two UTF-16 units
         const QString tenWide = wide.repeated(10);
 
-        taken("integer into a double", "Input Multiplier", 2, 2.0);
-        taken("exact 64-bit integer into a double", "Input Multiplier", qlonglong(1) << 53, 9007199254740992.0);
-        refused("inexact 64-bit integer into a double", "Input Multiplier", (qlonglong(1) << 53) + 1);
-        refused("text into a double", "Input Multiplier", "2");
-        refused("infinity", "Input Offset", inf);
-        refused("not a number", "Input Offset", std::nan(""));
+        taken("integer into a double", Field::InputMultiplier, 2, 2.0);
+        taken("exact 64-bit integer into a double", Field::InputMultiplier, qlonglong(1) << 53, 9007199254740992.0);
+        refused("inexact 64-bit integer into a double", Field::InputMultiplier, (qlonglong(1) << 53) + 1);
+        refused("text into a double", Field::InputMultiplier, "2");
+        refused("infinity", Field::InputOffset, inf);
+        refused("not a number", Field::InputOffset, std::nan(""));
 
-        taken("whole double into an integer", "Upper Limit Value", 150.0, 150);
-        taken("fraction rounds to the nearest", "Caution Limit Value", 75.6, 76);
-        taken("half rounds to even", "Caution Limit Value", 74.5, 74);
-        taken("largest 32-bit", "Upper Limit Value", 2147483647, 2147483647);
-        refused("beyond 32 bits", "Upper Limit Value", qlonglong(2147483648));
-        refused("double beyond 32 bits", "Upper Limit Value", 3e9);
-        refused("unsigned beyond 32 bits", "Upper Limit Value", std::numeric_limits<quint64>::max());
-        taken("smallest 16-bit", "Scanrate", -32768, -32768);
-        refused("beyond 16 bits", "Scanrate", 32768);
-        refused("text into an integer", "Scanrate", "500");
+        taken("whole double into an integer", Field::UpperLimitValue, 150.0, 150);
+        taken("fraction rounds to the nearest", Field::CautionLimitValue, 75.6, 76);
+        taken("half rounds to even", Field::CautionLimitValue, 74.5, 74);
+        taken("largest 32-bit", Field::UpperLimitValue, 2147483647, 2147483647);
+        refused("beyond 32 bits", Field::UpperLimitValue, qlonglong(2147483648));
+        refused("double beyond 32 bits", Field::UpperLimitValue, 3e9);
+        refused("unsigned beyond 32 bits", Field::UpperLimitValue, std::numeric_limits<quint64>::max());
+        taken("smallest 16-bit", Field::Scanrate, -32768, -32768);
+        refused("beyond 16 bits", Field::Scanrate, 32768);
+        refused("text into an integer", Field::Scanrate, "500");
 
-        taken("yes/no false", "Enabled", false, false);
-        taken("yes/no 0", "Enabled", 0, false);
-        taken("yes/no 1.0", "Enabled", 1.0, true);
-        refused("yes/no 2", "Enabled", 2);
-        refused("yes/no text", "Enabled", "true");
+        taken("yes/no false", Field::Enabled, false, false);
+        taken("yes/no 0", Field::Enabled, 0, false);
+        taken("yes/no 1.0", Field::Enabled, 1.0, true);
+        refused("yes/no 2", Field::Enabled, 2);
+        refused("yes/no text", Field::Enabled, "true");
 
-        taken("text filling its field", "Units", "1234567890", "1234567890");
-        refused("text longer than its field", "Units", "12345678901");
-        taken("letters beyond 16 bits count once", "Units", tenWide, tenWide);
-        refused("eleven of them", "Units", tenWide + wide);
-        taken("number into a text", "Parity", 7, "7");
-        taken("fraction into a text", "Parity", 0.1, "0.1");
-        refused("a date into a text", "Units", QDate(2020, 1, 1));
-        taken("an empty value empties the field", "Units", QVariant(), QVariant());
-        refused("unknown field", "No Such Field", 1, kInvalidField);
+        taken("text filling its field", Field::Units, "1234567890", "1234567890");
+        refused("text longer than its field", Field::Units, "12345678901");
+        taken("letters beyond 16 bits count once", Field::Units, tenWide, tenWide);
+        refused("eleven of them", Field::Units, tenWide + wide);
+        taken("number into a text", Field::Parity, 7, "7");
+        taken("fraction into a text", Field::Parity, 0.1, "0.1");
+        refused("a date into a text", Field::Units, QDate(2020, 1, 1));
+        taken("an empty value empties the field", Field::Units, QVariant(), QVariant());
     }
     void writesTakeWhatTheFieldHolds()
     {
-        QFETCH(QString, field);
+        QFETCH(Field, field);
         QFETCH(QVariant, value);
         QFETCH(QVariant, stored);
         QFETCH(int, error);
@@ -321,7 +322,7 @@ private Q_SLOTS:
         if (error == kNoError) {
             QVERIFY2(sameTyped(got.value(field), stored), qPrintable(describe(got.value(field))));
             QVERIFY(sameTyped(pending.value(field), stored));
-            expected.clear(SettingsRow::indexOf(field));
+            expected.clear(field);
             if (stored.isValid())
                 expected.set(field, stored);
         }
@@ -332,24 +333,24 @@ private Q_SLOTS:
     {
         const SettingsRow before = baseline("Meter");
         store().add(before);
-        const SettingsRow edits = rowOf({{"Units", "psi"}, {"Upper Limit Value", 120}, {"Enabled", false}});
+        const SettingsRow edits = rowOf({{Field::Units, "psi"}, {Field::UpperLimitValue, 120}, {Field::Enabled, false}});
         store().writeRow("Meter", edits);
         const SettingsRow written = merged(before, edits);
         COMPARE_ROWS(readBack("Meter"), written);
 
         // The store refuses one field: nothing of the row is written ...
-        m_backend.refuse(*m_stores, "Units", "bad");
-        const SettingsRow bad = rowOf({{"Upper Limit Value", 130}, {"Units", "bad"}, {"Lower Limit Value", 5}});
+        m_backend.refuse(*m_stores, schema::fieldName(Field::Units), "bad");
+        const SettingsRow bad = rowOf({{Field::UpperLimitValue, 130}, {Field::Units, "bad"}, {Field::LowerLimitValue, 5}});
         QVERIFY(errorOf([&] { direct().writeRow("Meter", bad); }) != kNoError);
         COMPARE_ROWS(readBack("Meter"), written);
         // ... and no new row is added.
-        QVERIFY(errorOf([&] { direct().add(rowOf({{"Control Name", "New"}, {"Units", "bad"}})); }) != kNoError);
+        QVERIFY(errorOf([&] { direct().add(rowOf({{Field::ControlName, "New"}, {Field::Units, "bad"}})); }) != kNoError);
         QVERIFY(!store().contains("New"));
 
         // No row of the name: nothing is written and nothing added.
         QCOMPARE(errorOf([&] { direct().writeRow("Nobody", edits); }), kNotFound);
         QCOMPARE(errorOf([&] { direct().writeRow("Nobody", SettingsRow()); }), kNotFound);
-        QCOMPARE(errorOf([&] { direct().writeField("Nobody", "Units", "x"); }), kNotFound);
+        QCOMPARE(errorOf([&] { direct().writeField("Nobody", Field::Units, "x"); }), kNotFound);
         QVERIFY(!store().contains("Nobody"));
         store().writeRow("Meter", SettingsRow()); // nothing to write
         COMPARE_ROWS(readBack("Meter"), written);
@@ -364,10 +365,10 @@ private Q_SLOTS:
         m_backend.deleteAndCompact(*m_stores, "Old");
         QVERIFY(!store().contains("Old"));
 
-        store().writeField("A", "Units", "a");
-        store().writeRow("B", rowOf({{"Units", "b"}, {"Upper Limit Value", 222}}));
-        COMPARE_ROWS(readBack("A"), merged(baseline("A"), rowOf({{"Units", "a"}})));
-        COMPARE_ROWS(readBack("B"), merged(baseline("B"), rowOf({{"Units", "b"}, {"Upper Limit Value", 222}})));
+        store().writeField("A", Field::Units, "a");
+        store().writeRow("B", rowOf({{Field::Units, "b"}, {Field::UpperLimitValue, 222}}));
+        COMPARE_ROWS(readBack("A"), merged(baseline("A"), rowOf({{Field::Units, "a"}})));
+        COMPARE_ROWS(readBack("B"), merged(baseline("B"), rowOf({{Field::Units, "b"}, {Field::UpperLimitValue, 222}})));
         COMPARE_ROWS(readBack("C"), baseline("C"));
     }
 };

@@ -9,6 +9,7 @@
 #include "logstore.h"
 #include "connectioncache.h"
 #include "schema.h"
+#include "tablesql.h"
 #include "sqlcipherlog.h"
 #include "storefiles.h"
 #include "testsupport.h"

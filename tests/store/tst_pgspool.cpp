@@ -96,7 +96,7 @@ private Q_SLOTS:
         auto stores = openStores(StoreLocation::server(url));
         EventLog &log = stores->log();
         SettingsRow row;
-        row.set(QStringLiteral("Control Name"), QStringLiteral("A"));
+        row.set(Field::ControlName, QStringLiteral("A"));
         stores->settings().add(row);
         messages().clear();
         const QtMessageHandler previous = qInstallMessageHandler(keepMessage);
@@ -122,7 +122,7 @@ private Q_SLOTS:
         QVERIFY(Spool(spoolPathFor(url)).count() > 0);
 
         // Away: a settings change and a delete are refused, saying why.
-        const QString settingsError = errorOf([&] { stores->settings().writeField("A", "Units", "bar"); });
+        const QString settingsError = errorOf([&] { stores->settings().writeField("A", Field::Units, "bar"); });
         QVERIFY2(settingsError.contains(QLatin1String("cannot be reached"))
                      && settingsError.contains(QLatin1String("not saved")),
                  qPrintable(settingsError));
@@ -147,7 +147,7 @@ private Q_SLOTS:
             }
         }
         QCOMPARE(seen, n);
-        stores->settings().writeField("A", "Units", "bar"); // taken again
+        stores->settings().writeField("A", Field::Units, "bar"); // taken again
 
         qInstallMessageHandler(previous);
         QFile pass(m_serverDir + QStringLiteral("/pgpass"));
@@ -163,21 +163,21 @@ private Q_SLOTS:
     {
         const QString url = pgtest::freshStore(m_base);
         SettingsRow row;
-        row.set(QStringLiteral("Control Name"), QStringLiteral("K"));
-        row.set(QStringLiteral("Upper Limit Value"), 120);
+        row.set(Field::ControlName, QStringLiteral("K"));
+        row.set(Field::UpperLimitValue, 120);
         {
             auto stores = openStores(StoreLocation::server(url));
             stores->settings().add(row);
-            stores->settings().writeField("K", "Units", "kPa"); // the kept copy follows the write
+            stores->settings().writeField("K", Field::Units, "kPa"); // the kept copy follows the write
         }
         QCOMPARE(server("pause"), 0);
         auto stores = openStores(StoreLocation::server(url)); // a new start of the station
-        row.set(QStringLiteral("Units"), QStringLiteral("kPa"));
+        row.set(Field::Units, QStringLiteral("kPa"));
         QVERIFY(stores->settings().contains("K"));
         QCOMPARE(stores->settings().read("K"), std::optional<SettingsRow>(row));
         // Nothing kept of another control, and no change is taken.
         QVERIFY(errorOf([&] { stores->settings().read("Other"); }).contains(QLatin1String("cannot be reached")));
-        QVERIFY(errorOf([&] { stores->settings().writeField("K", "Units", "bar"); }).contains(QLatin1String("not saved")));
+        QVERIFY(errorOf([&] { stores->settings().writeField("K", Field::Units, "bar"); }).contains(QLatin1String("not saved")));
         QCOMPARE(server("resume"), 0);
     }
 

@@ -132,9 +132,9 @@ private Q_SLOTS:
             auto settings = makeSqlCipherSettingsStore(dir.path());
             for (const char *name : {"Zeta", "Alpha \"1\"", "Zeta"}) { // row order, not name order; a second Zeta
                 SettingsRow row;
-                row.set(QStringLiteral("Control Name"), QString::fromUtf8(name));
-                row.set(QStringLiteral("Units"), QStringLiteral("u%1").arg(QString::fromUtf8(name).size()));
-                row.set(QStringLiteral("Upper Limit Value"), 120);
+                row.set(Field::ControlName, QString::fromUtf8(name));
+                row.set(Field::Units, QStringLiteral("u%1").arg(QString::fromUtf8(name).size()));
+                row.set(Field::UpperLimitValue, 120);
                 settings->add(row);
             }
             auto log = makeSqlCipherEventLog(storeFilePath(dir.path(), QLatin1String(kLogFileName)));

@@ -10,6 +10,7 @@
 #include "quellix.h"
 #include "connectioncache.h"
 #include "schema.h"
+#include "tablesql.h"
 #include "storefiles.h"
 #include "stores.h"
 #include "testsupport.h"
@@ -207,19 +208,19 @@ private Q_SLOTS:
             }
             auto stores = openStores(StoreLocation::directory(dir.path()));
             SettingsRow row;
-            row.set(QStringLiteral("Control Name"), QStringLiteral("M"));
-            row.set(QStringLiteral("Input Multiplier"), 2);
-            row.set(QStringLiteral("Upper Limit Value"), 99.0);
+            row.set(Field::ControlName, QStringLiteral("M"));
+            row.set(Field::InputMultiplier, 2);
+            row.set(Field::UpperLimitValue, 99.0);
             stores->settings().add(row);
-            stores->settings().writeField(QStringLiteral("M"), QStringLiteral("Input Offset"), 3);
-            stores->settings().writeField(QStringLiteral("M"), QStringLiteral("Caution Limit Value"), 60.0);
-            stores->settings().writeField(QStringLiteral("M"), QStringLiteral("Parity"), 7);
+            stores->settings().writeField(QStringLiteral("M"), Field::InputOffset, 3);
+            stores->settings().writeField(QStringLiteral("M"), Field::CautionLimitValue, 60.0);
+            stores->settings().writeField(QStringLiteral("M"), Field::Parity, 7);
             const SettingsRow got = stores->settings().read(QStringLiteral("M")).value_or(SettingsRow());
-            QCOMPARE(got.value(QStringLiteral("Input Multiplier")), QVariant(2.0));
-            QCOMPARE(got.value(QStringLiteral("Input Offset")), QVariant(3.0));
-            QCOMPARE(got.value(QStringLiteral("Upper Limit Value")), QVariant(99));
-            QCOMPARE(got.value(QStringLiteral("Caution Limit Value")), QVariant(60));
-            QCOMPARE(got.value(QStringLiteral("Parity")), QVariant(QStringLiteral("7")));
+            QCOMPARE(got.value(Field::InputMultiplier), QVariant(2.0));
+            QCOMPARE(got.value(Field::InputOffset), QVariant(3.0));
+            QCOMPARE(got.value(Field::UpperLimitValue), QVariant(99));
+            QCOMPARE(got.value(Field::CautionLimitValue), QVariant(60));
+            QCOMPARE(got.value(Field::Parity), QVariant(QStringLiteral("7")));
             QCOMPARE(testsupport::querySingle(file, QStringLiteral("SELECT sql FROM sqlite_master WHERE name = 'Settings'")).toString(),
                      createTableSql(settingsTable()));
             {
@@ -227,7 +228,7 @@ private Q_SLOTS:
                 QCOMPARE(raw.exec(QStringLiteral("UPDATE Settings SET \"Input Multiplier\" = 5")), SQLITE_OK);
                 QCOMPARE(raw.exec(QStringLiteral("UPDATE Settings SET \"Input Multiplier\" = 'five'")), SQLITE_CONSTRAINT);
             }
-            QCOMPARE(stores->settings().read(QStringLiteral("M"))->value(QStringLiteral("Input Multiplier")), QVariant(5.0));
+            QCOMPARE(stores->settings().read(QStringLiteral("M"))->value(Field::InputMultiplier), QVariant(5.0));
             QCOMPARE(testsupport::querySingle(file, QStringLiteral("PRAGMA integrity_check")).toString(), QStringLiteral("ok"));
         });
         QVERIFY2(error.isEmpty(), qPrintable(error));
@@ -245,7 +246,7 @@ private Q_SLOTS:
             QVERIFY(stores->location() == StoreLocation::directory(dir.path()));
             stores->settings().add([] {
                 SettingsRow r;
-                r.set(QStringLiteral("Control Name"), QStringLiteral("M"));
+                r.set(Field::ControlName, QStringLiteral("M"));
                 return r;
             }());
 
@@ -256,7 +257,7 @@ private Q_SLOTS:
             QVERIFY(::rename(QFile::encodeName(elsewhere.filePath(QLatin1String(kSettingsFileName))).constData(),
                              QFile::encodeName(dir.file(QLatin1String(kSettingsFileName))).constData())
                     == 0);
-            QCOMPARE(errorOf([&] { stores->settings().writeField(QStringLiteral("M"), QStringLiteral("Units"), QStringLiteral("x")); }),
+            QCOMPARE(errorOf([&] { stores->settings().writeField(QStringLiteral("M"), Field::Units, QStringLiteral("x")); }),
                      int(Error::Kind::Store));
             auto renewed = openStores(StoreLocation::directory(dir.path()));
             QVERIFY(renewed.get() != stores.get());

@@ -25,6 +25,7 @@
 
 using namespace quellix;
 using namespace quellix::store;
+using quellix::schema::Field;
 
 namespace {
 
@@ -209,7 +210,7 @@ private Q_SLOTS:
     {
         testsupport::StoreDir dir;
         testsupport::registeredControl(QStringLiteral("Meter1"),
-                                       {{QStringLiteral("Upper Limit Value"), 250}, {QStringLiteral("Units"), "bar"}});
+                                       {{Field::UpperLimitValue, 250}, {Field::Units, "bar"}});
         Connection::closeAll(); // the last connection folds its write-ahead log into the file
         const QStringList files{QStringLiteral("LOG.MDB"), QStringLiteral("SETTINGS.MDB")};
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), files);
@@ -261,7 +262,7 @@ private Q_SLOTS:
         testsupport::StoreDir dir;
         // User actions are logged, so the setter below writes both files.
         auto c = testsupport::registeredControl(QStringLiteral("Meter1"),
-                                                {{QStringLiteral("Log User Actions"), true}, {QStringLiteral("Scanrate"), 20}});
+                                                {{Field::LogUserActions, true}, {Field::Scanrate, 20}});
         int scans = 0;
         connect(c.get(), &Quellix::ScanComplete, this, [&] { ++scans; });
         c->setUpperLimit(110);

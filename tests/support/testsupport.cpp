@@ -130,14 +130,15 @@ int execSql(const QString &file, const QString &sql)
 
 namespace testsupport {
 
-void setSettingsField(const QString &control, const QString &field, const QVariant &value)
+void setSettingsField(const QString &control, quellix::schema::Field field, const QVariant &value)
 {
     using namespace quellix::store;
     try {
         openStores(StoreLocation::directory(QDir::currentPath()))->settings().writeField(control, field, value);
     } catch (const quellix::Error &e) {
-        QTest::qFail(qPrintable(QStringLiteral("setting %1 of %2: %3").arg(field, control, e.message())), __FILE__,
-                     __LINE__);
+        QTest::qFail(qPrintable(QStringLiteral("setting %1 of %2: %3")
+                                    .arg(quellix::schema::fieldName(field), control, e.message())),
+                     __FILE__, __LINE__);
     }
 }
 

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QVariantMap>
+
+#include "schema.h"
 #include <QVector>
 
 #include <functional>
@@ -72,13 +74,16 @@ public:
     void clear() { events.clear(); }
 };
 
+/// Settings fields with their values, written in this order.
+using SettingsFields = QList<std::pair<quellix::schema::Field, QVariant>>;
+
 /// Sets one field of the settings row of `control` in the current store
 /// directory's SETTINGS.MDB (as the properties dialog would).
-void setSettingsField(const QString &control, const QString &field, const QVariant &value);
+void setSettingsField(const QString &control, quellix::schema::Field field, const QVariant &value);
 
 /// A control named `name`, registered in the current store directory, with
 /// `fields` written into its settings row and the row loaded again.
-std::unique_ptr<Quellix> registeredControl(const QString &name, const QVariantMap &fields = {});
+std::unique_ptr<Quellix> registeredControl(const QString &name, const SettingsFields &fields = {});
 
 /// The settings row of `control` (first match), as field -> value.
 QVariantMap settingsRow(const QString &dir, const QString &control);

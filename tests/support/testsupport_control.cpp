@@ -43,14 +43,14 @@ QStringList EventLog::names() const
     return n;
 }
 
-std::unique_ptr<Quellix> registeredControl(const QString &name, const QVariantMap &fields)
+std::unique_ptr<Quellix> registeredControl(const QString &name, const SettingsFields &fields)
 {
     auto control = std::make_unique<Quellix>();
     control->setObjectName(name);
     control->REGISTER();
     if (!fields.isEmpty()) {
-        for (auto it = fields.begin(); it != fields.end(); ++it)
-            setSettingsField(name, it.key(), it.value());
+        for (const auto &[field, value] : fields)
+            setSettingsField(name, field, value);
         control->REGISTER();
     }
     return control;

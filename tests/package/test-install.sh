@@ -80,11 +80,14 @@ extra=$(nm -DC --defined-only "$libdir/$real" | sed -E 's/^[0-9a-f]+ [A-Za-z] //
   -e '^(typeinfo|typeinfo name) for std::' -e '^(_edata|_end|__bss_start|_init|_fini)$')
 [ -z "$extra" ] || fail "libquellix exports symbols beyond the public API:"$'\n'"$extra"
 
-step "panel and Designer plugin"
+step "panel, logger and Designer plugin"
 panel=$prefix/bin/quellix-panel
 [ -x "$panel" ] || panel=$(find "$prefix" -name quellix-panel -type f)
 [ -x "$panel" ] || fail "quellix-panel not installed"
 check_finds_library "$panel" "quellix-panel"
+logger=$(find "$prefix" -name quellix-logger -type f)
+[ -x "$logger" ] || fail "quellix-logger not installed"
+check_finds_library "$logger" "quellix-logger"
 if [ "$plugin" = ON ]; then
   designer=$(find "$prefix" -path '*/designer/libquellixdesigner.so' -type f)
   [ -n "$designer" ] || fail "the Designer plugin is not in a designer folder under $prefix"

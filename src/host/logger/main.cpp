@@ -56,6 +56,9 @@ bool installTerminationHandlers()
     sa.sa_handler = onTerminationSignal;
     sigemptyset(&sa.sa_mask);
     sa.sa_flags = SA_RESTART;
+    // A reader of standard output that went away must not end the program
+    // before the engines are saved: a failed write is all that happens.
+    ::signal(SIGPIPE, SIG_IGN);
     return ::sigaction(SIGINT, &sa, nullptr) == 0 && ::sigaction(SIGTERM, &sa, nullptr) == 0;
 }
 

@@ -146,8 +146,8 @@ void BM_ReloadVsRegistrationLoad(benchmark::State &state)
     qint64 loadNs = 0, reloadNs = 0, rounds = 0;
     for (auto _ : state) {
         t.start();
-        const std::optional<SettingsRow> row = d->settingsStore().read(name);
-        d->loadSettingsRow(*row);
+        const std::optional<SettingsRow> row = d->e->settingsStore().read(name);
+        d->e->loadRow(*row, quellix::EnginePrivate::RowLoad::Registration);
         loadNs += t.nsecsElapsed();
         t.start();
         d->reloadAfterConfig();

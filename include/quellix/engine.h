@@ -193,3 +193,5 @@ private:
 };
 
 } // namespace quellix
+
+Q_DECLARE_METATYPE(quellix::PromptRequest)

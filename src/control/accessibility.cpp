@@ -23,6 +23,7 @@ void QuellixPrivate::updateAccessibleTexts()
 {
     // Copies of the texts share their data: gathering the facts allocates
     // nothing, and an unchanged tick ends at the comparison.
+    const ControlState &s = state();
     face::AccessibleFacts facts;
     facts.readout = tReadout->text();
     facts.output = tOutput->text();

@@ -1,37 +1,20 @@
 // The operator buttons, the event relays of the face and periodic recording.
 
-#include "handlerstep.h"
-#include "hostcolor.h"
 #include "quellix_p.h"
 #include "configcontext.h"
 #include "passwordprompt.h"
 #include "propsdialog.h"
 #include "error.h"
-#include "recording.h"
 #include "logviewer.h"
 
 #include <QLineEdit>
 #include <QLoggingCategory>
 #include <QPointer>
 #include <QPushButton>
-#include <QTimer>
 
 using namespace quellix;
 using namespace quellix::store;
 
-
-namespace {
-
-void setTextColour(QLineEdit *box, const QColor &colour)
-{
-    QPalette pal = box->palette();
-    if (pal.color(QPalette::Text) == colour)
-        return;
-    pal.setColor(QPalette::Text, colour);
-    box->setPalette(pal);
-}
-
-} // namespace
 
 void QuellixPrivate::connectButtons()
 {
@@ -41,84 +24,35 @@ void QuellixPrivate::connectButtons()
     QObject::connect(cProperties, &QPushButton::clicked, q,
                      [this] { reporting("Config", [this] { configClicked(); }); });
     QObject::connect(cLogs, &QPushButton::clicked, q, [this] { reporting("Logs", [this] { logsClicked(); }); });
-    QObject::connect(timerData, &QTimer::timeout, q,
-                     [this] { reporting("recording", [this] { sampleTick(); }); });
 }
 
 void QuellixPrivate::holdClicked()
 {
-    // A host handler may delete the control: nothing of it is touched after
-    // an event whose handler did.
-    if (s.onHold) {
-        s.onHold = false;
-        showHoldIndicator();
-        if (!raise(&Quellix::HoldOff))
-            return;
-        logUserAction(QStringLiteral("Hold Off"));
-    } else {
-        s.onHold = true;
-        showHoldIndicator();
-        if (!raise(&Quellix::HoldOn))
-            return;
-        logUserAction(QStringLiteral("Hold On"));
-    }
-    Q_EMIT q->Click();
-}
-
-void QuellixPrivate::showHoldIndicator()
-{
-    // Released: dark green text; held: the configured hold colour.
-    setTextColour(tOnHold, hostColor(s.onHold ? s.holdIndicatorColor : hostRgb(0, 128, 0)));
-}
-
-void QuellixPrivate::releaseHold()
-{
-    // The indicator keeps its design colour until a hold is released.
-    if (!s.onHold)
-        return;
-    s.onHold = false;
-    showHoldIndicator();
+    // A host handler of HoldOn or HoldOff may delete the control: Click
+    // then goes nowhere.
+    QPointer<Quellix> alive(q);
+    engine->toggleHold();
+    if (alive)
+        Q_EMIT q->Click();
 }
 
 void QuellixPrivate::resetClicked()
 {
-    s.alarmReset = true;
-    cReset->setText(QStringLiteral("Alarm Reset(RESET)"));
-    logUserAction(QStringLiteral("Alarm Reset"));
+    engine->resetAlarm();
     Q_EMIT q->Click();
-}
-
-void QuellixPrivate::sampleTick()
-{
-    if (!s.enabled || !userMode)
-        return;
-    timerData->stop();
-    // Restarted whatever the append does, so one failed sample never ends recording.
-    struct Restart {
-        QTimer *t;
-        ~Restart() { t->start(); }
-    } restart{timerData};
-    if (advanceRecordTicks(s.recordTicks, s.recordEvery)) {
-        SampleRecord r;
-        r.control = name();
-        r.inputValue = s.inputValue;
-        r.displayValue = s.displayValue;
-        r.outputValue = s.outputValue;
-        log().append(r);
-    }
 }
 
 void QuellixPrivate::configClicked()
 {
     config::ConfigContext &context = config::configContext();
     context.controlName = name();
-    context.passwordExpected = s.password;
+    context.passwordExpected = state().password;
     context.passwordMode = QLatin1String(config::kModeSetup);
 
     QPointer<Quellix> alive(q);
     const QString controlName = context.controlName;
     // The dialog keeps the stores it edits, whatever becomes of the control.
-    const std::shared_ptr<Stores> bound = stores;
+    const std::shared_ptr<Stores> bound = e->stores;
     const bool right = config::askPassword(QStringLiteral("Type Your Password To Enter Config."));
     // Timers and other windows run while the prompt is open: the host may
     // have deleted the control meanwhile, and then there is nothing to
@@ -146,25 +80,22 @@ void QuellixPrivate::reloadAfterConfig()
 {
     // A store that cannot be read leaves the whole state as it was; the
     // failure goes to the caller.
-    const std::optional<SettingsRow> row = settingsStore().read(name());
-    if (!row) {
+    if (!engine->reload())
         Q_EMIT q->Click();
-        return;
-    }
-    reloadSettingsRow(*row);
 }
 
 void QuellixPrivate::logsClicked()
 {
     config::ViewerContext &viewer = config::viewerContext();
     viewer.controlName = name();
+    const ControlState &s = state();
     viewer.graphType = s.graphType;
     config::configContext().passwordExpected = s.password;
     viewer.limits = {s.upperLimit, s.warningLimit, s.cautionLimit, s.lowerLimit};
     // The viewer reads the log of the stores this control is bound to.
-    if (!stores)
+    if (!e->stores)
         throw Error(Error::Kind::NotOpen, QStringLiteral("The control is not registered: it has no log to view."));
-    viewer.storeLocation = stores->location();
+    viewer.storeLocation = e->stores->location();
 
     // Not a child of the control's window: the host may delete the control
     // (and its window) while the viewer is open.
@@ -176,7 +107,6 @@ void QuellixPrivate::logsClicked()
     if (!alive)
         return;
 
-    s.graphType = static_cast<int16_t>(viewer.graphType);
-    writeThrough(QStringLiteral("Graph Type"), int(s.graphType));
+    engine->setGraphType(viewer.graphType);
     Q_EMIT q->Click();
 }

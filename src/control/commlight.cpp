@@ -21,7 +21,7 @@ void Quellix::setLinkUp(bool up)
         return;
     light->setProperty(kLinkUpProperty, up);
     // Lit: the configured COMM colour; dim: the black text of a new face.
-    const QColor colour = up ? quellix::hostColor(d->s.commIndicatorColor) : QColor(0, 0, 0);
+    const QColor colour = up ? quellix::hostColor(d->state().commIndicatorColor) : QColor(0, 0, 0);
     QPalette pal = light->palette();
     if (pal.color(QPalette::Text) == colour)
         return;

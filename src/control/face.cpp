@@ -9,7 +9,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
 
 using namespace quellix;
 
@@ -52,16 +51,6 @@ QPushButton *makeButton(QWidget *parent, const char *name, const QString &text, 
     b->setToolTip(tip);
     b->setFocusPolicy(Qt::TabFocus);
     return b;
-}
-
-QTimer *makeTimer(QObject *parent, const char *name, int interval, bool running)
-{
-    auto *t = new QTimer(parent);
-    t->setObjectName(QLatin1String(name));
-    t->setInterval(interval);
-    if (running)
-        t->start();
-    return t;
 }
 
 } // namespace
@@ -149,9 +138,4 @@ void QuellixPrivate::createFace()
     });
 
     updateAccessibleTexts();
-
-    timerLimits = makeTimer(q, "timer_LIMITS", 1000, true);
-    timerNormal = makeTimer(q, "timer_NORMAL", 250, false);
-    timerWarning = makeTimer(q, "timer_WARNING", 250, false);
-    timerData = makeTimer(q, "timer_DATA", 60000, false);
 }

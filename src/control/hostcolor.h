@@ -1,5 +1,7 @@
 #pragma once
 
+#include "controlstate.h"
+
 #include <QColor>
 #include <cstdint>
 
@@ -10,12 +12,6 @@ namespace quellix {
 inline QColor hostColor(int32_t v)
 {
     return QColor(v & 0xFF, (v >> 8) & 0xFF, (v >> 16) & 0xFF);
-}
-
-/// The host colour value of red, green and blue.
-constexpr int32_t hostRgb(int r, int g, int b)
-{
-    return r | (g << 8) | (b << 16);
 }
 
 } // namespace quellix

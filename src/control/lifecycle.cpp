@@ -2,9 +2,7 @@
 // events that stand for them, and the relays that pass mouse actions on the
 // face to the host as the control's own Click, DblClick and MouseMove.
 
-#include "alarmsound.h"
 #include "facelayout.h"
-#include "handlerstep.h"
 #include "quellix_p.h"
 #include "error.h"
 
@@ -19,17 +17,8 @@
 using namespace quellix;
 using namespace quellix::store;
 
-Q_LOGGING_CATEGORY(lcLifecycle, "quellix.lifecycle")
 
 namespace {
-
-// One step of a lifecycle handler: a failure skips the step, is shown to
-// whoever runs the program as a warning, and never reaches the host.
-template<typename Fn>
-bool step(const QString &control, const char *what, Fn &&fn)
-{
-    return runStep(lcLifecycle, StepReport::Warning, control, what, std::forward<Fn>(fn));
-}
 
 // ---------------------------------------------------------------------------
 // Event relays
@@ -276,16 +265,15 @@ void Quellix::initProperties()
 void Quellix::readProperties()
 {
     REGISTER();
-    for (QWidget *w : d->enabledFollowers())
-        w->setEnabled(d->s.enabled);
+    d->showEnabled(d->state().enabled);
 }
 
 void Quellix::writeProperties()
 {
     // In design mode a save writes nothing anywhere and stops no sound.
-    if (!d->userMode)
+    if (!d->engine->userMode())
         return;
-    d->runtimeSave();
+    d->engine->save();
 }
 
 void Quellix::ambientChanged()
@@ -334,34 +322,4 @@ void QuellixPrivate::raiseLater(void (Quellix::*signal)())
     // Queued on the control, the event is dropped if the control goes first.
     Quellix *control = q;
     QMetaObject::invokeMethod(control, [control, signal] { Q_EMIT (control->*signal)(); }, Qt::QueuedConnection);
-}
-
-void QuellixPrivate::runtimeSave()
-{
-    // Every step runs whatever the one before did: a field the row cannot
-    // hold (a units text longer than the field) loses that field only, and
-    // a store that cannot be reached still lets the shut-down record and
-    // the sound stop happen. The fields the row takes are written together
-    // into the first row of the control's name; without such a row nothing
-    // is written, so the nine values never land in another control's row.
-    const QString control = name();
-    const std::pair<const char *, QVariant> fields[] = {
-        {"Input Offset", s.inputOffset},
-        {"Input Multiplier", s.inputMultiplier},
-        {"Output Offset", s.outputOffset},
-        {"Output Multiplier", s.outputMultiplier},
-        {"Lower Limit Value", s.lowerLimit},
-        {"Caution Limit Value", s.cautionLimit},
-        {"Warning Limit Value", s.warningLimit},
-        {"Upper Limit Value", s.upperLimit},
-        {"Units", s.units},
-    };
-    SettingsRow row;
-    for (const auto &[field, value] : fields)
-        step(control, field, [&] { row.set(QLatin1String(field), value); });
-    step(control, "saving the settings row", [&] { settingsStore().writeRow(control, row); });
-    if (s.logSystemErrors)
-        step(control, "logging the shut down",
-             [&] { appendLog(QStringLiteral("SYSTEM"), QStringLiteral("Shut Down"), NumberForm::Str, OnError::SkipStep); });
-    step(control, "stopping the alarm sound", [] { stopAlarmSound(); });
 }

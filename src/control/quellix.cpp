@@ -1,43 +1,36 @@
+// The Quellix widget: an engine that holds the control, and the face that
+// draws it. Every property and event is the engine's, passed on unchanged.
+
 #include "quellix.h"
 
+#include "alarmprompt.h"
+#include "alarmsound.h"
+#include "eventprogram.h"
 #include "hostcolor.h"
 #include "numbertext.h"
 #include "quellix_p.h"
 #include "error.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QLoggingCategory>
 #include <QPointer>
-#include <QMetaMethod>
-#include <QLineEdit>
 #include <QPushButton>
-#include <QTimer>
-
-#include <cmath>
 
 using namespace quellix;
 
-Q_LOGGING_CATEGORY(lcQuellix, "quellix")
-using quellix::store::OnError;
-
-QString quellix::rangeText(Range r)
-{
-    switch (r) {
-    case Range::Lower: return QStringLiteral("LOWER");
-    case Range::Upper: return QStringLiteral("UPPER");
-    case Range::Normal: return QStringLiteral("NORMAL");
-    case Range::Warning: return QStringLiteral("WARNING");
-    case Range::Caution: return QStringLiteral("CAUTION");
-    case Range::None: break;
-    }
-    return {};
-}
+Q_LOGGING_CATEGORY(lcFace, "quellix")
 
 // ---------------------------------------------------------------------------
 // QuellixPrivate
 
 QuellixPrivate::QuellixPrivate(Quellix *q) : q(q) {}
-QuellixPrivate::~QuellixPrivate() = default;
+
+QuellixPrivate::~QuellixPrivate()
+{
+    // The engine goes before the elements it draws into.
+    delete engine;
+}
 
 std::array<QWidget *, 13> QuellixPrivate::enabledFollowers() const
 {
@@ -45,13 +38,65 @@ std::array<QWidget *, 13> QuellixPrivate::enabledFollowers() const
             tOutput, tUnits, cHold, cLogs, cProperties, cReset};
 }
 
-double QuellixPrivate::scaled(double m, double x, double o)
+template<typename Fn>
+void QuellixPrivate::hostCall(const char *property, Fn &&fn, bool alwaysReport)
 {
-    const double product = m * x;
-    const double sum = product + o;
-    if (!std::isfinite(product) || !std::isfinite(sum))
-        throw Error(Error::Kind::Overflow, QStringLiteral("Overflow"));
-    return sum;
+    // The engine throws to its caller; the widget decides as the engine
+    // would for a host calling it: reported when the call came through a
+    // signal-slot connection (or always, for the slots that never throw),
+    // thrown otherwise. Only the outermost call decides.
+    const bool report = alwaysReport || (e->hostCallDepth == 0 && q->sender() != nullptr);
+    if (report)
+        reporting(property, std::forward<Fn>(fn));
+    else
+        fn();
+}
+
+void QuellixPrivate::reportError(const QString &property, const QString &message)
+{
+    qCWarning(lcFace, "%s: %s: %s", qPrintable(name()), qPrintable(property), qPrintable(message));
+    Q_EMIT q->errorOccurred(property, message);
+}
+
+void QuellixPrivate::connectEngine()
+{
+    // The engine's events are the control's own: a host connected to the
+    // control hears them in the order the engine raises them.
+    Engine *en = engine;
+    QObject::connect(en, &Engine::ScanComplete, q, &Quellix::ScanComplete);
+    QObject::connect(en, &Engine::Change, q, &Quellix::Change);
+    QObject::connect(en, &Engine::InputChange, q, &Quellix::InputChange);
+    QObject::connect(en, &Engine::DisplayChange, q, &Quellix::DisplayChange);
+    QObject::connect(en, &Engine::OutputChange, q, &Quellix::OutputChange);
+    QObject::connect(en, &Engine::ReachLowerLimit, q, &Quellix::ReachLowerLimit);
+    QObject::connect(en, &Engine::ReachNormalRange, q, &Quellix::ReachNormalRange);
+    QObject::connect(en, &Engine::ReachCautionRange, q, &Quellix::ReachCautionRange);
+    QObject::connect(en, &Engine::ReachWarningRange, q, &Quellix::ReachWarningRange);
+    QObject::connect(en, &Engine::ReachUpperLimit, q, &Quellix::ReachUpperLimit);
+    QObject::connect(en, &Engine::HoldOn, q, &Quellix::HoldOn);
+    QObject::connect(en, &Engine::HoldOff, q, &Quellix::HoldOff);
+    QObject::connect(en, &Engine::propertyChanged, q, &Quellix::propertyChanged);
+    QObject::connect(en, &Engine::rangeChanged, q, &Quellix::rangeChanged);
+    QObject::connect(en, &Engine::errorOccurred, q, &Quellix::errorOccurred);
+
+    // What the engine asks of a speaker, the operator and the system.
+    QObject::connect(en, &Engine::alarmSoundRequested, q, [](const QString &sound) { playAlarmSound(sound); });
+    QObject::connect(en, &Engine::alarmSoundStopRequested, q, [] { stopAlarmSound(); });
+    QObject::connect(en, &Engine::promptRequested, q, [](const PromptRequest &r) {
+        PromptSnapshot &p = promptSnapshot();
+        p.controlName = r.controlName;
+        p.inputValue = r.inputValue;
+        p.displayValue = r.displayValue;
+        p.outputValue = r.outputValue;
+        p.inputMultiplier = r.inputMultiplier;
+        p.inputOffset = r.inputOffset;
+        p.outputMultiplier = r.outputMultiplier;
+        p.outputOffset = r.outputOffset;
+        p.holdStatus = r.holdStatus;
+        p.logUserActions = r.logUserActions;
+        showAlarmPrompt(r.caption, r.text);
+    });
+    QObject::connect(en, &Engine::programRequested, q, [](const QString &path) { startEventProgram(path); });
 }
 
 namespace {
@@ -64,6 +109,35 @@ void setBoxText(QLineEdit *box, const QString &text)
         box->setText(text);
 }
 
+void setTextColour(QLineEdit *box, const QColor &colour)
+{
+    QPalette pal = box->palette();
+    if (pal.color(QPalette::Text) == colour)
+        return;
+    pal.setColor(QPalette::Text, colour);
+    box->setPalette(pal);
+}
+
+struct IndicatorColours
+{
+    QColor dim, lit;
+};
+const IndicatorColours kNormalColours{QColor(0, 128, 0), QColor(0, 255, 0)};
+const IndicatorColours kCautionColours{QColor(128, 128, 0), QColor(255, 255, 0)};
+const IndicatorColours kWarningColours{QColor(128, 0, 0), QColor(255, 0, 0)};
+
+// Changes the indicator only when its colour differs, so a steady range
+// costs no palette change and no repaint.
+void setBackground(QLineEdit *box, const QColor &colour)
+{
+    if (box->palette().color(QPalette::Base) == colour)
+        return;
+    QPalette pal = box->palette();
+    pal.setColor(QPalette::Base, colour);
+    pal.setColor(QPalette::Window, colour);
+    box->setPalette(pal);
+}
+
 } // namespace
 
 void QuellixPrivate::showReadout(double value)
@@ -73,11 +147,67 @@ void QuellixPrivate::showReadout(double value)
     setBoxText(tReadout, formatReadout(value));
 }
 
-bool QuellixPrivate::showOutput(double value)
+void QuellixPrivate::showOutput(double value)
 {
     setBoxText(tOutput, formatReadout(value));
-    // The output box tells the host of every new text it shows.
-    return raise(&Quellix::OutputChange, s.outputValue);
+}
+
+void QuellixPrivate::showUnits(const QString &units)
+{
+    setBoxText(tUnits, units);
+}
+
+void QuellixPrivate::showName()
+{
+    tGaugeName->setText(name());
+}
+
+void QuellixPrivate::showIndicators(bool normalLit, bool cautionLit, bool warningLit)
+{
+    setBackground(tNormal, normalLit ? kNormalColours.lit : kNormalColours.dim);
+    setBackground(tCaution, cautionLit ? kCautionColours.lit : kCautionColours.dim);
+    setBackground(tWarning, warningLit ? kWarningColours.lit : kWarningColours.dim);
+}
+
+void QuellixPrivate::showHold()
+{
+    // Released: dark green text; held: the configured hold colour.
+    setTextColour(tOnHold, hostColor(state().onHold ? state().holdIndicatorColor : hostRgb(0, 128, 0)));
+}
+
+void QuellixPrivate::showAlarmReset(bool reset)
+{
+    const QString caption = reset ? QStringLiteral("Alarm Reset(RESET)") : QStringLiteral("Alarm Reset");
+    if (cReset->text() != caption)
+        cReset->setText(caption);
+}
+
+void QuellixPrivate::showRecording(bool on)
+{
+    tRecordLite->setVisible(on);
+}
+
+void QuellixPrivate::showColours()
+{
+    auto textColour = [](QLineEdit *box, int32_t colour) {
+        QPalette pal = box->palette();
+        pal.setColor(QPalette::Text, hostColor(colour));
+        box->setPalette(pal);
+    };
+    textColour(tReadout, state().displayColor);
+    textColour(tUnits, state().unitsColor);
+    textColour(tOutput, state().outputColor);
+}
+
+void QuellixPrivate::showEnabled(bool on)
+{
+    for (QWidget *w : enabledFollowers())
+        w->setEnabled(on);
+}
+
+void QuellixPrivate::scanned()
+{
+    updateAccessibleTexts();
 }
 
 void QuellixPrivate::outputTextEdited()
@@ -86,158 +216,7 @@ void QuellixPrivate::outputTextEdited()
     // readout form and announced like a written value.
     const QString formatted = formatReadout(tOutput->text());
     setBoxText(tOutput, formatted);
-    Q_EMIT q->OutputChange(s.outputValue);
-}
-
-bool QuellixPrivate::notify(const char *name)
-{
-    // The name is only built for a host that listens: the value pipeline
-    // notifies three times per reading.
-    static const QMetaMethod signal = QMetaMethod::fromSignal(&Quellix::propertyChanged);
-    if (!q->isSignalConnected(signal))
-        return true;
-    return raise(&Quellix::propertyChanged, QString::fromLatin1(name));
-}
-
-template<typename Fn>
-void QuellixPrivate::hostCall(const char *property, Fn &&fn, bool alwaysReport)
-{
-    // Only the outermost setter decides: the pipeline's inner steps share
-    // the caller's error regime.
-    const bool report = alwaysReport || (hostCallDepth == 0 && q->sender() != nullptr);
-    QPointer<Quellix> alive(q);
-    ++hostCallDepth;
-    struct Leave {
-        QPointer<Quellix> &alive;
-        int &depth;
-        ~Leave()
-        {
-            if (alive)
-                --depth;
-        }
-    } leave{alive, hostCallDepth};
-    if (report)
-        reporting(property, std::forward<Fn>(fn));
-    else
-        fn();
-}
-
-void QuellixPrivate::reportError(const QString &property, const QString &message)
-{
-    qCWarning(lcQuellix, "%s: %s: %s", qPrintable(name()), qPrintable(property), qPrintable(message));
-    Q_EMIT q->errorOccurred(property, message);
-}
-
-void QuellixPrivate::reportErrorLater(const QString &property, const QString &message)
-{
-    qCWarning(lcQuellix, "%s: %s: %s", qPrintable(name()), qPrintable(property), qPrintable(message));
-    Quellix *control = q;
-    QMetaObject::invokeMethod(
-        control, [control, property, message] { Q_EMIT control->errorOccurred(property, message); },
-        Qt::QueuedConnection);
-}
-
-store::SettingsStore &QuellixPrivate::settingsStore() const
-{
-    if (!stores)
-        throw Error(Error::Kind::NotOpen,
-                    QStringLiteral("The control is not registered: it has no settings store to write to."));
-    return stores->settings();
-}
-
-void QuellixPrivate::writeThrough(const QString &field, const QVariant &value)
-{
-    if (settingsKey.isEmpty())
-        throw Error(Error::Kind::NotOpen, QStringLiteral("The control has no settings row to write %1 to.").arg(field));
-    settingsStore().writeField(settingsKey, field, value);
-}
-
-bool QuellixPrivate::recomputeDisplay()
-{
-    if (s.onHold)
-        return true;
-    return applyDisplay(scaled(s.inputMultiplier, s.inputValue, s.inputOffset));
-}
-
-bool QuellixPrivate::recomputeOutput()
-{
-    if (s.onHold)
-        return true;
-    return applyOutput(scaled(s.outputMultiplier, s.displayValue, s.outputOffset));
-}
-
-bool QuellixPrivate::applyInput(double v)
-{
-    s.inputValue = v;
-    if (!notify("InputValue"))
-        return false;
-    if (!s.enabled || s.onHold)
-        return true;
-    return applyDisplay(scaled(s.inputMultiplier, s.inputValue, s.inputOffset))
-           && raise(&Quellix::InputChange, s.inputValue) && raise(&Quellix::Change);
-}
-
-bool QuellixPrivate::applyDisplay(double v)
-{
-    if (s.onHold || !s.enabled)
-        return true;
-    s.displayValue = v;
-    if (!notify("DisplayValue"))
-        return false;
-    showReadout(v);
-    return applyOutput(scaled(s.outputMultiplier, s.displayValue, s.outputOffset))
-           && raise(&Quellix::DisplayChange, s.displayValue) && raise(&Quellix::Change);
-}
-
-bool QuellixPrivate::applyOutput(double v)
-{
-    if (!s.enabled)
-        return true;
-    s.outputValue = v;
-    return notify("OutputValue") && showOutput(v) && raise(&Quellix::OutputChange, s.outputValue)
-           && raise(&Quellix::Change);
-}
-
-store::LogRecord QuellixPrivate::makeRecord(const QString &type, const QString &event, NumberForm form) const
-{
-    store::LogRecord r;
-    r.control = name();
-    r.type = type;
-    r.event = event;
-    r.inputValue = s.inputValue;
-    r.inputFunction = functionText(s.inputMultiplier, s.inputOffset, form);
-    r.displayValue = s.displayValue;
-    r.outputFunction = functionText(s.outputMultiplier, s.outputOffset, form);
-    r.outputValue = s.outputValue;
-    r.holdStatus = s.onHold;
-    return r;
-}
-
-store::EventLog &QuellixPrivate::log() const
-{
-    if (!stores)
-        throw Error(Error::Kind::NotOpen,
-                    QStringLiteral("The control is not registered: it has no log store to write to."));
-    return stores->log();
-}
-
-void QuellixPrivate::appendLog(const QString &type, const QString &event, NumberForm form, OnError onError)
-{
-    if (onError == OnError::Throw) {
-        log().append(makeRecord(type, event, form));
-        return;
-    }
-    try {
-        log().append(makeRecord(type, event, form));
-    } catch (const std::exception &e) {
-        qCWarning(lcQuellix, "%s: \"%s\" not logged: %s", qPrintable(name()), qPrintable(event), e.what());
-    }
-}
-
-void QuellixPrivate::logUserAction(const QString &event)
-{
-    if (s.logUserActions)
-        appendLog(QStringLiteral("USER"), event, NumberForm::Str, OnError::Throw);
+    Q_EMIT q->OutputChange(state().outputValue);
 }
 
 // ---------------------------------------------------------------------------
@@ -245,9 +224,13 @@ void QuellixPrivate::logUserAction(const QString &event)
 
 Quellix::Quellix(QWidget *parent) : QWidget(parent), d(new QuellixPrivate(this))
 {
+    d->engine = new Engine(this);
+    d->e = EnginePrivate::get(d->engine);
+    d->e->nameOwner = this;
     d->createFace();
+    d->e->face = d.get();
+    d->connectEngine();
     d->connectButtons();
-    d->connectScan();
     d->installRelays();
     // A new name given by the host is an ambient change.
     connect(this, &QObject::objectNameChanged, this, [this] { ambientChanged(); });
@@ -255,195 +238,59 @@ Quellix::Quellix(QWidget *parent) : QWidget(parent), d(new QuellixPrivate(this))
 
 Quellix::~Quellix() = default;
 
-bool Quellix::AutoRedraw() const { return d->s.autoRedraw; }
-bool Quellix::Enabled() const { return d->s.enabled; }
-double Quellix::InputMultiplier() const { return d->s.inputMultiplier; }
-double Quellix::InputOffset() const { return d->s.inputOffset; }
-double Quellix::OutputMultiplier() const { return d->s.outputMultiplier; }
-double Quellix::OutputOffset() const { return d->s.outputOffset; }
-double Quellix::DisplayValue() const { return d->s.displayValue; }
-QString Quellix::Units() const { return d->s.units; }
-double Quellix::OutputValue() const { return d->s.outputValue; }
-double Quellix::InputValue() const { return d->s.inputValue; }
-double Quellix::CautionLimit() const { return d->s.cautionLimit; }
-double Quellix::WarningLimit() const { return d->s.warningLimit; }
-double Quellix::LowerLimit() const { return d->s.lowerLimit; }
-double Quellix::UpperLimit() const { return d->s.upperLimit; }
-bool Quellix::Ascending() const { return d->s.ascending; }
-QString Quellix::Password() const { return d->s.password; }
-bool Quellix::Onhold() const { return d->s.onHold; }
-bool Quellix::userMode() const { return d->userMode; }
-void Quellix::setUserMode(bool running) { d->userMode = running; }
+bool Quellix::AutoRedraw() const { return d->engine->AutoRedraw(); }
+bool Quellix::Enabled() const { return d->engine->Enabled(); }
+double Quellix::InputMultiplier() const { return d->engine->InputMultiplier(); }
+double Quellix::InputOffset() const { return d->engine->InputOffset(); }
+double Quellix::OutputMultiplier() const { return d->engine->OutputMultiplier(); }
+double Quellix::OutputOffset() const { return d->engine->OutputOffset(); }
+double Quellix::DisplayValue() const { return d->engine->DisplayValue(); }
+QString Quellix::Units() const { return d->engine->Units(); }
+double Quellix::OutputValue() const { return d->engine->OutputValue(); }
+double Quellix::InputValue() const { return d->engine->InputValue(); }
+double Quellix::CautionLimit() const { return d->engine->CautionLimit(); }
+double Quellix::WarningLimit() const { return d->engine->WarningLimit(); }
+double Quellix::LowerLimit() const { return d->engine->LowerLimit(); }
+double Quellix::UpperLimit() const { return d->engine->UpperLimit(); }
+bool Quellix::Ascending() const { return d->engine->Ascending(); }
+QString Quellix::Password() const { return d->engine->Password(); }
+bool Quellix::Onhold() const { return d->engine->Onhold(); }
+bool Quellix::userMode() const { return d->engine->userMode(); }
+void Quellix::setUserMode(bool running) { d->engine->setUserMode(running); }
+quellix::Range Quellix::currentRange() const { return d->engine->currentRange(); }
+qint16 Quellix::Scanrate() const { return d->engine->Scanrate(); }
 
-quellix::Range Quellix::currentRange() const { return d->s.currentRange; }
+// Readings never throw: the engine reports what it cannot take.
+void Quellix::setValue(double reading) { d->engine->setValue(reading); }
 
-qint16 Quellix::Scanrate() const
-{
-    return qint16(d->s.scanrate);
-}
-
-void Quellix::setValue(double reading)
-{
-    d->hostCall("InputValue", [&] { d->applyInput(reading); }, true);
-}
-
-void Quellix::setAutoRedraw(bool on)
-{
-    d->hostCall("AutoRedraw", [&] {
-        d->s.autoRedraw = on;
-        d->notify("AutoRedraw");
-    });
-}
-
-void Quellix::setControlEnabled(bool on)
-{
-    d->hostCall("Enabled", [&] {
-        d->s.enabled = on;
-        if (!d->notify("Enabled"))
-            return;
-        // Every element and the write-through are attempted, whatever fails.
-        for (QWidget *w : d->enabledFollowers())
-            w->setEnabled(on);
-        try {
-            d->writeThrough(QStringLiteral("Enabled"), on);
-        } catch (const Error &) {
-        }
-    });
-}
-
-void Quellix::setInputValue(double v)
-{
-    d->hostCall("InputValue", [&] { d->applyInput(v); });
-}
-
-void Quellix::setDisplayValue(double v)
-{
-    d->hostCall("DisplayValue", [&] { d->applyDisplay(v); });
-}
-
-void Quellix::setOutputValue(double v)
-{
-    d->hostCall("OutputValue", [&] { d->applyOutput(v); });
-}
-
-namespace {
-
-// The steps shared by the setters of the settings-backed properties: store,
-// notify, write through, recompute, log. A handler of the notification that
-// deletes the control ends the setter there.
-template<typename Store, typename Recompute>
-void settingSetter(QuellixPrivate *d, const char *property, const QString &field, const QVariant &value,
-                   const QString &event, Store &&store, Recompute &&recompute)
-{
-    d->hostCall(property, [&] {
-        store();
-        if (!d->notify(property))
-            return;
-        d->writeThrough(field, value);
-        if (!recompute())
-            return;
-        d->logUserAction(event);
-    });
-}
-
-} // namespace
-
+void Quellix::setAutoRedraw(bool on) { d->hostCall("AutoRedraw", [&] { d->engine->setAutoRedraw(on); }); }
+void Quellix::setControlEnabled(bool on) { d->hostCall("Enabled", [&] { d->engine->setControlEnabled(on); }); }
+void Quellix::setInputValue(double v) { d->hostCall("InputValue", [&] { d->engine->setInputValue(v); }); }
+void Quellix::setDisplayValue(double v) { d->hostCall("DisplayValue", [&] { d->engine->setDisplayValue(v); }); }
+void Quellix::setOutputValue(double v) { d->hostCall("OutputValue", [&] { d->engine->setOutputValue(v); }); }
 void Quellix::setInputMultiplier(double v)
 {
-    settingSetter(d.get(), "InputMultiplier", QStringLiteral("Input Multiplier"), v,
-                  QStringLiteral("Input Multiplier Change"), [&] { d->s.inputMultiplier = v; },
-                  [&] { return d->recomputeDisplay(); });
+    d->hostCall("InputMultiplier", [&] { d->engine->setInputMultiplier(v); });
 }
-
-void Quellix::setInputOffset(double v)
-{
-    settingSetter(d.get(), "InputOffset", QStringLiteral("Input Offset"), v, QStringLiteral("Input Offset Change"),
-                  [&] { d->s.inputOffset = v; }, [&] { return d->recomputeDisplay(); });
-}
-
+void Quellix::setInputOffset(double v) { d->hostCall("InputOffset", [&] { d->engine->setInputOffset(v); }); }
 void Quellix::setOutputMultiplier(double v)
 {
-    settingSetter(d.get(), "OutputMultiplier", QStringLiteral("Output Multiplier"), v,
-                  QStringLiteral("Output Multiplier Change"), [&] { d->s.outputMultiplier = v; },
-                  [&] { return d->recomputeOutput(); });
+    d->hostCall("OutputMultiplier", [&] { d->engine->setOutputMultiplier(v); });
 }
-
-void Quellix::setOutputOffset(double v)
-{
-    settingSetter(d.get(), "OutputOffset", QStringLiteral("Output Offset"), v, QStringLiteral("Output Offset Change"),
-                  [&] { d->s.outputOffset = v; }, [&] { return d->recomputeOutput(); });
-}
-
-namespace {
-constexpr auto kNoRecompute = [] { return true; };
-}
-
-void Quellix::setLowerLimit(double v)
-{
-    settingSetter(d.get(), "LowerLimit", QStringLiteral("Lower Limit Value"), v, QStringLiteral("Lower Limit Change"),
-                  [&] { d->s.lowerLimit = v; }, kNoRecompute);
-}
-
-void Quellix::setCautionLimit(double v)
-{
-    settingSetter(d.get(), "CautionLimit", QStringLiteral("Caution Limit Value"), v,
-                  QStringLiteral("Caution Limit Change"), [&] { d->s.cautionLimit = v; }, kNoRecompute);
-}
-
-void Quellix::setWarningLimit(double v)
-{
-    settingSetter(d.get(), "WarningLimit", QStringLiteral("Warning Limit Value"), v,
-                  QStringLiteral("Warning Limits Change"), [&] { d->s.warningLimit = v; }, kNoRecompute);
-}
-
-void Quellix::setUpperLimit(double v)
-{
-    settingSetter(d.get(), "UpperLimit", QStringLiteral("Upper Limit Value"), v, QStringLiteral("Upper Limit Change"),
-                  [&] { d->s.upperLimit = v; }, kNoRecompute);
-}
-
-void Quellix::setUnits(const QString &units)
-{
-    d->hostCall("Units", [&] {
-        d->s.units = units;
-        if (!d->notify("Units"))
-            return;
-        setBoxText(d->tUnits, units);
-        d->writeThrough(QStringLiteral("Units"), units);
-        d->logUserAction(QStringLiteral("Units Change"));
-    });
-}
-
-void Quellix::setAscending(bool ascending)
-{
-    settingSetter(d.get(), "Ascending", QStringLiteral("Direction"),
-                  ascending ? QStringLiteral("Ascending") : QStringLiteral("Descending"),
-                  QStringLiteral("Limit Direction Change"), [&] { d->s.ascending = ascending; }, kNoRecompute);
-}
-
+void Quellix::setOutputOffset(double v) { d->hostCall("OutputOffset", [&] { d->engine->setOutputOffset(v); }); }
+void Quellix::setLowerLimit(double v) { d->hostCall("LowerLimit", [&] { d->engine->setLowerLimit(v); }); }
+void Quellix::setCautionLimit(double v) { d->hostCall("CautionLimit", [&] { d->engine->setCautionLimit(v); }); }
+void Quellix::setWarningLimit(double v) { d->hostCall("WarningLimit", [&] { d->engine->setWarningLimit(v); }); }
+void Quellix::setUpperLimit(double v) { d->hostCall("UpperLimit", [&] { d->engine->setUpperLimit(v); }); }
+void Quellix::setUnits(const QString &units) { d->hostCall("Units", [&] { d->engine->setUnits(units); }); }
+void Quellix::setAscending(bool ascending) { d->hostCall("Ascending", [&] { d->engine->setAscending(ascending); }); }
 void Quellix::setPassword(const QString &password)
 {
-    settingSetter(d.get(), "Password", QStringLiteral("Password"), password, QStringLiteral("Password Change"),
-                  [&] { d->s.password = password; }, kNoRecompute);
+    d->hostCall("Password", [&] { d->engine->setPassword(password); });
 }
-
-void Quellix::setScanrate(int ms)
-{
-    d->hostCall("Scanrate", [&] {
-        // A rate below 1 ms would stop the scan for good after the next
-        // load; one beyond 16 bits cannot be stored.
-        if (ms < 1 || ms > 32767)
-            throw Error(Error::Kind::InvalidValue,
-                        QStringLiteral("Scanrate %1 refused: the scan rate must be 1 to 32767 ms").arg(ms));
-        d->s.scanrate = ms; // the scan timer keeps its interval until the next load
-        if (!d->notify("Scanrate"))
-            return;
-        d->writeThrough(QStringLiteral("Scanrate"), ms);
-        d->logUserAction(QStringLiteral("Scanrate Change"));
-    });
-}
+void Quellix::setScanrate(int ms) { d->hostCall("Scanrate", [&] { d->engine->setScanrate(ms); }); }
 
 void Quellix::REGISTER()
 {
-    d->registerControl();
+    d->engine->REGISTER();
 }

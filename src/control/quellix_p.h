@@ -1,36 +1,34 @@
 #pragma once
 
-#include "controlstate.h"
+#include "engine_p.h"
 #include "faceaccess.h"
-#include "logstore.h"
 #include "quellix.h"
-#include "recordstore.h"
-#include "stores.h"
 
 #include <QPointer>
 #include <array>
-#include <memory>
 
 class QLabel;
 class QLineEdit;
 class QPushButton;
-class QTimer;
 
-/// The state and face of one Quellix control.
-class QuellixPrivate
+/// The face of one Quellix control: its sixteen elements, drawn from what
+/// its engine says, and the clicks and windows it passes back.
+class QuellixPrivate final : public quellix::EngineFace
 {
 public:
     explicit QuellixPrivate(Quellix *q);
-    ~QuellixPrivate();
+    ~QuellixPrivate() override;
 
     Quellix *const q;
-    /// The private part of a control (tests and benchmarks reach the
-    /// reload and the registration load through it).
     static QuellixPrivate *get(Quellix *control) { return control->d.get(); }
-    quellix::ControlState s;
-    bool userMode = true;
-    bool registered = false;  ///< set by the first registration
-    bool yielding = false;    ///< the scan tick is letting pending events run
+
+    /// The engine: the control's state, pipeline, scan, stores. A child of
+    /// the control (so its timers are found among the control's children),
+    /// deleted before the face's elements.
+    quellix::Engine *engine = nullptr;
+    quellix::EnginePrivate *e = nullptr;
+    /// The engine's state, for the face to read.
+    const quellix::ControlState &state() const { return e->s; }
 
     // face elements
     QLabel *iBorder = nullptr;
@@ -60,28 +58,6 @@ public:
     /// control from every Resize handler gets at most `limit` more.
     void raiseResizeLater(int limit);
 
-    // timers
-    QTimer *timerLimits = nullptr;
-    QTimer *timerNormal = nullptr;
-    QTimer *timerWarning = nullptr;
-    QTimer *timerData = nullptr;
-
-    // the stores registration bound the control to, the name its settings
-    // row carries there, and the event log (LOG and DATA) of the store
-    // directory, set by registration
-    std::shared_ptr<quellix::store::Stores> stores;
-    /// The name of the control's settings row: every write-back addresses
-    /// the first row of this name, found anew by the store each time, so no
-    /// rebuild of the table by another program can point it at another
-    /// control's row. Empty while the control has no row to write to.
-    QString settingsKey;
-    /// The settings of the bound stores, or Error(NotOpen) before the first
-    /// registration.
-    quellix::store::SettingsStore &settingsStore() const;
-    /// The event log (LOG and DATA) of the bound stores, or Error(NotOpen)
-    /// before the first registration.
-    quellix::store::EventLog &log() const;
-
     /// The host's name of this control, read anew at every use.
     QString name() const { return q->objectName(); }
 
@@ -89,20 +65,25 @@ public:
     std::array<QWidget *, 13> enabledFollowers() const;
 
     void createFace();
-
-    // value pipeline
-    /// m × x + o, failing with an overflow error when the result is not finite.
-    static double scaled(double m, double x, double o);
-    void showReadout(double value);
-    bool showOutput(double value);
+    void connectEngine();
     void outputTextEdited();
+
+    // What the engine says (EngineFace).
+    void showReadout(double value) override;
+    void showOutput(double value) override;
+    void showUnits(const QString &units) override;
+    void showName() override;
+    void showIndicators(bool normalLit, bool cautionLit, bool warningLit) override;
+    void showHold() override;
+    void showAlarmReset(bool reset) override;
+    void showRecording(bool on) override;
+    void showColours() override;
+    void showEnabled(bool on) override;
+    void scanned() override;
 
     // Calls from the host. A setter reached through a signal-slot connection
     // (the event loop is on the stack) reports its failure instead of
     // throwing; a direct call or setProperty() gets the quellix::Error.
-    int hostCallDepth = 0;
-    /// `alwaysReport`: report instead of throwing however it was called
-    /// (the slots that promise never to throw).
     template<typename Fn>
     void hostCall(const char *property, Fn &&fn, bool alwaysReport = false);
 
@@ -117,8 +98,8 @@ public:
         try {
             fn();
             return;
-        } catch (const std::exception &e) {
-            why = QString::fromUtf8(e.what());
+        } catch (const std::exception &ex) {
+            why = QString::fromUtf8(ex.what());
         } catch (...) {
             why = QStringLiteral("unknown error");
         }
@@ -128,84 +109,19 @@ public:
     /// Tells the host of a failure it could not be handed as an exception:
     /// a warning on the "quellix" category and errorOccurred().
     void reportError(const QString &property, const QString &message);
-    /// The same, with errorOccurred raised once the current operation (a
-    /// registration, a load) is over, so a handler may delete the control.
-    void reportErrorLater(const QString &property, const QString &message);
-
-    /// Emits a signal of the control. False when a handler deleted the
-    /// control: the caller must then return without touching anything of it.
-    template<typename... Params, typename... Args>
-    bool raise(void (Quellix::*signal)(Params...), Args &&...args)
-    {
-        QPointer<Quellix> alive(q);
-        (q->*signal)(std::forward<Args>(args)...);
-        return !alive.isNull();
-    }
-
-    // value pipeline steps; each returns false when the control was deleted
-    bool applyInput(double v);
-    bool applyDisplay(double v);
-    bool applyOutput(double v);
-
-    // setter steps
-    bool notify(const char *name);
-    void writeThrough(const QString &field, const QVariant &value);
-    bool recomputeDisplay();   ///< DisplayValue from InputValue
-    bool recomputeOutput();    ///< OutputValue from DisplayValue
-    void logUserAction(const QString &event);
-
-    // log records
-    quellix::store::LogRecord makeRecord(const QString &type, const QString &event,
-                                         quellix::NumberForm form) const;
-    /// Appends a log record of the control's state. OnError::Throw hands a
-    /// failure to the caller; OnError::SkipStep drops the record with a
-    /// warning.
-    void appendLog(const QString &type, const QString &event, quellix::NumberForm form,
-                   quellix::store::OnError onError);
-
-    // registration
-    void registerControl();
-    void loadSettingsRow(const quellix::store::SettingsRow &row);
-    /// The reload after Config: the row's fields loaded into the running
-    /// control, which keeps its hold and a silenced alarm. False when a host
-    /// handler deleted the control.
-    bool reloadSettingsRow(const quellix::store::SettingsRow &row);
-    enum class RowLoad { Registration, Reload };
-    bool loadRow(const quellix::store::SettingsRow &row, RowLoad kind);
-    void applyFactoryValues();
-    void addNewSettingsRow();
-    void applyRecordingSettings();
-    void applyColours();
-    void setScanInterval();
-
-    // lifecycle
-    void runtimeSave();
 
     /// Keeps the accessible names and descriptions of the readouts and
     /// indicators saying the range and the value in words.
     void updateAccessibleTexts();
     quellix::face::AccessibleFacts accessibleFacts; ///< what they say now
 
-    // scan cycle (scan.cpp)
-    void connectScan();
-    void scanTick();
-    void evaluate();
-    void flashTick(bool normal);
-    void takePromptSnapshot() const;
-    void setIndicators(bool normalLit, bool cautionLit, bool warningLit);
-    void clearAlarmReset();
-
     // event relays of the face (lifecycle.cpp): clicks, double clicks and
     // mouse moves on the elements that pass them on to the host
     void installRelays();
 
-    // buttons and recording
+    // buttons
     void connectButtons();
     void holdClicked();
-    /// Colours the hold indicator for the current hold state.
-    void showHoldIndicator();
-    /// Ends a hold without events or records, showing the released state.
-    void releaseHold();
     /// Raises a parameterless event once Qt has finished the change that
     /// caused it (shown, hidden, laid out), so a handler may delete the
     /// control.
@@ -217,9 +133,7 @@ public:
     /// Reloads the control's settings row; raises Click when the store has
     /// no row of the control's name.
     void reloadAfterConfig();
-    /// Logs: the viewer context filled for this control, the log viewer
-    /// shown modally, the chosen chart style written back to the settings
-    /// row, then Click.
+    /// Logs: the log viewer shown modally for this control, the chosen
+    /// chart style written back to the settings row, then Click.
     void logsClicked();
-    void sampleTick();
 };

@@ -1,18 +1,14 @@
 // Registration: binding a control to its settings row and applying it.
 
-#include "hostcolor.h"
+#include "engine_p.h"
 #include "handlerstep.h"
-#include "quellix_p.h"
 #include "error.h"
 #include "recording.h"
 #include "storefiles.h"
 
 #include <QDir>
-#include <QLabel>
-#include <QLineEdit>
 #include <QLoggingCategory>
 #include <QPointer>
-#include <QPushButton>
 #include <QTimer>
 
 using namespace quellix;
@@ -41,20 +37,23 @@ void quietly(Fn &&fn)
 
 } // namespace
 
-void QuellixPrivate::registerControl()
+void EnginePrivate::registerControl()
 {
     const QString control = name();
     registered = true;
 
     // 1-2: name, zeroed input and readouts.
-    tGaugeName->setText(control);
+    if (face)
+        face->showName();
     s.inputValue = 0;
-    tReadout->setText(QStringLiteral("0.00"));
+    if (face)
+        face->showReadout(0);
     s.autoRedraw = false;
     // Like every new text of the output box, this one is announced. A host
     // handler may delete the control: registration then ends here.
-    tOutput->setText(QStringLiteral("0.00"));
-    if (!raise(&Quellix::OutputChange, s.outputValue))
+    if (face)
+        face->showOutput(0);
+    if (!raise(&Engine::OutputChange, s.outputValue))
         return;
 
     // 3-5: the store location (the host's choice, else the current
@@ -66,7 +65,7 @@ void QuellixPrivate::registerControl()
     const QString dir = store::storeDirectory();
     // Each creation shows a modal stand-by message first; the control may
     // be deleted while it is open.
-    QPointer<Quellix> alive(q);
+    QPointer<Engine> alive(q);
     if (inDirectory && !store::storeFileExists(dir, QLatin1String(kSettingsFileName)))
         ignoring(control, "creating SETTINGS.MDB",
                  [&] { createSettingsStore(storeFilePath(dir, QLatin1String(kSettingsFileName))); });
@@ -84,7 +83,7 @@ void QuellixPrivate::registerControl()
     stores.reset();
     ignoring(control, "opening the stores", [&] { stores = openStores(location); });
     // The log takes the LOG.MDB found (or just made) now.
-    ignoring(control, "opening LOG.MDB", [&] { QuellixPrivate::log().reopen(); });
+    ignoring(control, "opening LOG.MDB", [&] { log().reopen(); });
 
     // A name longer than the "Control Name" field would be stored empty: the
     // row could never be found again, and every start would add another.
@@ -99,15 +98,16 @@ void QuellixPrivate::registerControl()
                                 .arg(nameSize);
         qCWarning(lcRegister, "%s: %s", qPrintable(control), qPrintable(why));
         applyFactoryValues();
-        applyColours();
+        if (face)
+            face->showColours();
         reportError(QStringLiteral("Control Name"), why); // last: a handler may delete the control
         return;
     }
 
     // A name that fits the settings row but not a log record's "Control"
     // field registers, but none of its records can be kept: say so.
-    const TableDef &log = logTable();
-    const int logNameSize = log.fields[size_t(log.indexOf(QStringLiteral("Control")))].size;
+    const TableDef &logDef = logTable();
+    const int logNameSize = logDef.fields[size_t(logDef.indexOf(QStringLiteral("Control")))].size;
     if (control.size() > logNameSize)
         reportErrorLater(QStringLiteral("Control Name"),
                          QStringLiteral("The control name has %1 characters; a log record holds at most %2. "
@@ -123,7 +123,7 @@ void QuellixPrivate::registerControl()
         ignoring(control, "reading SETTINGS.MDB", [&] { row = stores->settings().read(control); });
     settingsKey = control;
     if (row) {
-        loadSettingsRow(*row);
+        loadRow(*row, RowLoad::Registration);
         if (s.logSystemErrors)
             appendLog(QStringLiteral("SYSTEM"), QStringLiteral("System Start"), NumberForm::Str, OnError::SkipStep);
         return;
@@ -135,7 +135,7 @@ void QuellixPrivate::registerControl()
     reg.type = QStringLiteral("SYSTEM");
     reg.event = QStringLiteral("Control Registration For ") + control;
     reg.inputFunction = reg.outputFunction = QStringLiteral("NEW");
-    ignoring(control, "logging the registration", [&] { QuellixPrivate::log().append(reg); });
+    ignoring(control, "logging the registration", [&] { log().append(reg); });
 
     // 10-11: factory values and the new row.
     applyFactoryValues();
@@ -180,7 +180,7 @@ struct RowReader
 
 } // namespace
 
-void QuellixPrivate::setScanInterval()
+void EnginePrivate::setScanInterval()
 {
     // An interval of zero or less keeps the scan stopped rather than letting
     // it spin the event loop.
@@ -197,21 +197,10 @@ void QuellixPrivate::setScanInterval()
                          .arg(s.scanrate));
 }
 
-void QuellixPrivate::applyColours()
+void EnginePrivate::applyRecordingSettings()
 {
-    auto textColour = [](QLineEdit *box, int32_t colour) {
-        QPalette pal = box->palette();
-        pal.setColor(QPalette::Text, hostColor(colour));
-        box->setPalette(pal);
-    };
-    textColour(tReadout, s.displayColor);
-    textColour(tUnits, s.unitsColor);
-    textColour(tOutput, s.outputColor);
-}
-
-void QuellixPrivate::applyRecordingSettings()
-{
-    tRecordLite->setVisible(s.logDisplayedEvery);
+    if (face)
+        face->showRecording(s.logDisplayedEvery);
     if (s.logDisplayedEvery) {
         if (const auto minutes = recordingMinutes(s.logEveryTimeInterval)) {
             s.recordTicks = 0;
@@ -223,11 +212,7 @@ void QuellixPrivate::applyRecordingSettings()
     }
 }
 
-void QuellixPrivate::loadSettingsRow(const SettingsRow &row) { loadRow(row, RowLoad::Registration); }
-
-bool QuellixPrivate::reloadSettingsRow(const SettingsRow &row) { return loadRow(row, RowLoad::Reload); }
-
-bool QuellixPrivate::loadRow(const SettingsRow &row, RowLoad kind)
+bool EnginePrivate::loadRow(const SettingsRow &row, RowLoad kind)
 {
     // Registration and the reload after Config read the same fields in the
     // same order. Only the reload re-runs the pipeline and repaints a held
@@ -248,7 +233,7 @@ bool QuellixPrivate::loadRow(const SettingsRow &row, RowLoad kind)
         // the new multipliers and offsets reach the readouts and the host
         // hears the changes. A value the new factors cannot scale is skipped
         // like any failing step; a host handler deleting the control ends it.
-        QPointer<Quellix> alive(q);
+        QPointer<Engine> alive(q);
         ignoring(name(), "re-running the value pipeline", [&] { applyInput(s.inputValue); });
         if (!alive)
             return false;
@@ -258,7 +243,8 @@ bool QuellixPrivate::loadRow(const SettingsRow &row, RowLoad kind)
     r.number("Warning Limit Value", s.warningLimit);
     r.number("Upper Limit Value", s.upperLimit);
     r.text("Units", s.units);
-    tUnits->setText(s.units);
+    if (face)
+        face->showUnits(s.units);
 
     static const char *const groups[] = {"Upper", "Warning", "Caution", "Lower"};
     auto per = [&](const char *pattern, auto member) {
@@ -283,7 +269,8 @@ bool QuellixPrivate::loadRow(const SettingsRow &row, RowLoad kind)
     r.flag("Log User Actions", s.logUserActions);
     r.flag("Log System Errors", s.logSystemErrors);
     r.flag("Log Displayed Every", s.logDisplayedEvery);
-    tRecordLite->setVisible(s.logDisplayedEvery);
+    if (face)
+        face->showRecording(s.logDisplayedEvery);
     r.text("Log Every Time Interval", s.logEveryTimeInterval);
     r.flag("Log Upper Reaching", s.logUpperReaching);
     r.flag("Log Warning Reaching", s.logWarningReaching);
@@ -295,10 +282,11 @@ bool QuellixPrivate::loadRow(const SettingsRow &row, RowLoad kind)
     r.integer("Display Color", s.displayColor);
     r.integer("Units Color", s.unitsColor);
     r.integer("Output Color", s.outputColor);
-    applyColours();
+    if (face)
+        face->showColours();
     r.integer("Hold Indicator Color", s.holdIndicatorColor);
-    if (reload && s.onHold)
-        showHoldIndicator();
+    if (reload && s.onHold && face)
+        face->showHold();
     r.integer("COMM Indicator Color", s.commIndicatorColor);
     r.integer("Graph Type", s.graphType);
     r.flag("Enabled", s.enabled);
@@ -306,12 +294,13 @@ bool QuellixPrivate::loadRow(const SettingsRow &row, RowLoad kind)
     if (!reload) {
         releaseHold();
         s.alarmReset = false;
-        cReset->setText(QStringLiteral("Alarm Reset"));
+        if (face)
+            face->showAlarmReset(false);
     }
     return true;
 }
 
-void QuellixPrivate::applyFactoryValues()
+void EnginePrivate::applyFactoryValues()
 {
     s.inputMultiplier = 1;
     s.inputOffset = 0;
@@ -326,7 +315,8 @@ void QuellixPrivate::applyFactoryValues()
     s.warningLimit = 90;
     s.upperLimit = 100;
     s.units = QStringLiteral("%");
-    tUnits->setText(s.units);
+    if (face)
+        face->showUnits(s.units);
     releaseHold();
     s.hiddenCaption = name();
     s.password = QStringLiteral("marigold");
@@ -341,7 +331,17 @@ void QuellixPrivate::applyFactoryValues()
     s.enabled = true;
 }
 
-void QuellixPrivate::addNewSettingsRow()
+void EnginePrivate::releaseHold()
+{
+    // The indicator keeps its design colour until a hold is released.
+    if (!s.onHold)
+        return;
+    s.onHold = false;
+    if (face)
+        face->showHold();
+}
+
+void EnginePrivate::addNewSettingsRow()
 {
     // The 28 fields of a new row; the other 44 stay empty. A value the row
     // refuses leaves its field empty, and the others are still added.
@@ -371,7 +371,8 @@ void QuellixPrivate::addNewSettingsRow()
     set("Display Color", 255);
     set("Units Color", 65535);
     set("Output Color", 65280);
-    applyColours();
+    if (face)
+        face->showColours();
     set("Hold Indicator Color", 255);
     set("COMM Indicator Color", 255);
     set("Graph Type", 3);

@@ -8,6 +8,13 @@
 
 namespace quellix {
 
+/// The host colour value of red, green and blue (red in the lowest byte,
+/// green in the next, blue in the third).
+constexpr int32_t hostRgb(int r, int g, int b)
+{
+    return r | (g << 8) | (b << 16);
+}
+
 /// The four limits, in the order the settings row keeps their groups.
 enum class Limit { Upper = 0, Warning = 1, Caution = 2, Lower = 3 };
 

@@ -5,18 +5,13 @@
 
 #include "scan.h"
 
-#include "alarmprompt.h"
-#include "alarmsound.h"
-#include "eventprogram.h"
+#include "engine_p.h"
 #include "handlerstep.h"
 #include "numbertext.h"
-#include "quellix_p.h"
 
 #include <QCoreApplication>
-#include <QLineEdit>
 #include <QLoggingCategory>
 #include <QPointer>
-#include <QPushButton>
 #include <QTimer>
 
 using namespace quellix;
@@ -162,31 +157,6 @@ bool logsReaching(Range r, const ControlState &s)
 
 namespace {
 
-struct IndicatorColours
-{
-    QColor dim, lit;
-};
-const IndicatorColours kNormalColours{QColor(0, 128, 0), QColor(0, 255, 0)};
-const IndicatorColours kCautionColours{QColor(128, 128, 0), QColor(255, 255, 0)};
-const IndicatorColours kWarningColours{QColor(128, 0, 0), QColor(255, 0, 0)};
-
-QColor background(const QLineEdit *box)
-{
-    return box->palette().color(QPalette::Base);
-}
-
-// Changes the indicator only when its colour differs, so a steady range
-// costs no palette change and no repaint.
-void setBackground(QLineEdit *box, const QColor &colour)
-{
-    if (background(box) == colour)
-        return;
-    QPalette pal = box->palette();
-    pal.setColor(QPalette::Base, colour);
-    pal.setColor(QPalette::Window, colour);
-    box->setPalette(pal);
-}
-
 // A step of the evaluation: whatever it throws is dropped and the next step
 // runs. Reported at debug level only: a bad setting fails on every tick.
 template<typename Step>
@@ -197,16 +167,9 @@ void attempt(const QString &control, const char *what, Step &&step) noexcept
 
 } // namespace
 
-void QuellixPrivate::connectScan()
+void EnginePrivate::scanTick()
 {
-    QObject::connect(timerLimits, &QTimer::timeout, q, [this] { scanTick(); });
-    QObject::connect(timerNormal, &QTimer::timeout, q, [this] { flashTick(true); });
-    QObject::connect(timerWarning, &QTimer::timeout, q, [this] { flashTick(false); });
-}
-
-void QuellixPrivate::scanTick()
-{
-    // A control in design mode or not registered has nothing to scan and
+    // An engine in design mode or not registered has nothing to scan and
     // must not run anybody's events from its timer.
     if (!userMode || !registered)
         return;
@@ -221,7 +184,7 @@ void QuellixPrivate::scanTick()
     // Let clicks and host calls waiting in the queue run before evaluating;
     // one of them may even delete this control. A tick run from inside this
     // control's own yield evaluates without yielding again.
-    QPointer<Quellix> alive(q);
+    QPointer<Engine> alive(q);
     if (!yielding) {
         yielding = true;
         QCoreApplication::processEvents();
@@ -235,31 +198,38 @@ void QuellixPrivate::scanTick()
     attempt(name(), "evaluation", [this] { evaluate(); });
     if (!alive)
         return;
-    updateAccessibleTexts();
-    if (s.currentRange != before && !raise(&Quellix::rangeChanged, s.currentRange))
+    if (face)
+        face->scanned();
+    if (s.currentRange != before && !raise(&Engine::rangeChanged, s.currentRange))
         return;
     Q_EMIT q->ScanComplete();
 }
 
-void QuellixPrivate::setIndicators(bool normalLit, bool cautionLit, bool warningLit)
+void EnginePrivate::setIndicators(bool normal, bool caution, bool warning)
 {
-    setBackground(tNormal, normalLit ? kNormalColours.lit : kNormalColours.dim);
-    setBackground(tCaution, cautionLit ? kCautionColours.lit : kCautionColours.dim);
-    setBackground(tWarning, warningLit ? kWarningColours.lit : kWarningColours.dim);
+    // A steady range changes nothing and costs the face no repaint.
+    if (normal == normalLit && caution == cautionLit && warning == warningLit)
+        return;
+    normalLit = normal;
+    cautionLit = caution;
+    warningLit = warning;
+    if (face)
+        face->showIndicators(normalLit, cautionLit, warningLit);
 }
 
-void QuellixPrivate::clearAlarmReset()
+void EnginePrivate::clearAlarmReset()
 {
     s.alarmReset = false;
-    const QString caption = QStringLiteral("Alarm Reset");
-    if (cReset->text() != caption)
-        cReset->setText(caption);
+    if (face)
+        face->showAlarmReset(false);
 }
 
-void QuellixPrivate::takePromptSnapshot() const
+PromptRequest EnginePrivate::promptRequest(const QString &caption, const QString &text) const
 {
-    PromptSnapshot &p = promptSnapshot();
+    PromptRequest p;
     p.controlName = name();
+    p.caption = caption;
+    p.text = text;
     p.inputValue = s.inputValue;
     p.displayValue = s.displayValue;
     p.outputValue = s.outputValue;
@@ -269,9 +239,10 @@ void QuellixPrivate::takePromptSnapshot() const
     p.outputOffset = s.outputOffset;
     p.holdStatus = s.onHold;
     p.logUserActions = s.logUserActions;
+    return p;
 }
 
-void QuellixPrivate::evaluate()
+void EnginePrivate::evaluate()
 {
     const QString control = name();
     const scan::Limits limits{s.lowerLimit, s.cautionLimit, s.warningLimit, s.upperLimit};
@@ -307,8 +278,9 @@ void QuellixPrivate::evaluate()
     const std::optional<Limit> limit = scan::alarmLimit(found);
     if (plan.playSound && !s.alarmReset && limit) {
         // The player lets pending events run once; the control may be gone after it.
-        QPointer<Quellix> alive(q);
-        attempt(control, "alarm sound", [&] { playAlarmSound(s.alarm(*limit).soundName); });
+        QPointer<Engine> alive(q);
+        const QString sound = s.alarm(*limit).soundName;
+        attempt(control, "alarm sound", [&] { Q_EMIT q->alarmSoundRequested(sound); });
         if (!alive)
             return;
     }
@@ -334,15 +306,19 @@ void QuellixPrivate::evaluate()
     }
 
     if (entry == scan::Entry::Full && limit) {
-        const LimitAlarm &alarm = s.alarm(*limit);
+        const LimitAlarm alarm = s.alarm(*limit);
+        QPointer<Engine> alive(q);
         if (alarm.prompt) {
-            attempt(control, "prompt", [&] {
-                takePromptSnapshot();
-                showAlarmPrompt(control + scan::promptSuffix(found), alarm.promptText);
-            });
+            const PromptRequest request = promptRequest(control + scan::promptSuffix(found), alarm.promptText);
+            attempt(control, "prompt", [&] { Q_EMIT q->promptRequested(request); });
+            if (!alive)
+                return;
         }
-        if (!alarm.eventPath.isEmpty() && alarm.event)
-            attempt(control, "event program", [&] { startEventProgram(alarm.eventPath); });
+        if (!alarm.eventPath.isEmpty() && alarm.event) {
+            attempt(control, "event program", [&] { Q_EMIT q->programRequested(alarm.eventPath); });
+            if (!alive)
+                return;
+        }
     }
 
     // The entry is booked before the host hears of it, so a host handler
@@ -358,15 +334,16 @@ void QuellixPrivate::evaluate()
     }
 }
 
-void QuellixPrivate::flashTick(bool normal)
+void EnginePrivate::flashTick(bool normal)
 {
     if (!s.enabled)
         return;
-    QLineEdit *box = normal ? tNormal : tWarning;
-    const IndicatorColours &colours = normal ? kNormalColours : kWarningColours;
-    if (!userMode) {
-        setBackground(box, colours.dim);
+    bool &lit = normal ? normalLit : warningLit;
+    // In design mode a flasher only dims its indicator.
+    const bool next = userMode ? !lit : false;
+    if (next == lit)
         return;
-    }
-    setBackground(box, background(box) == colours.dim ? colours.lit : colours.dim);
+    lit = next;
+    if (face)
+        face->showIndicators(normalLit, cautionLit, warningLit);
 }

@@ -50,6 +50,16 @@ double cpuSeconds(qint64 pid)
     return (rest[11].toDouble() + rest[12].toDouble()) / double(sysconf(_SC_CLK_TCK));
 }
 
+// Whether a socket of this machine listens on UDP `port` of loopback.
+bool udpBound(quint16 port)
+{
+    QFile f(QStringLiteral("/proc/net/udp"));
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QByteArray local = "0100007F:" + QByteArray::number(port, 16).toUpper().rightJustified(4, '0');
+    return f.readAll().contains(" " + local + " ");
+}
+
 quint16 freeUdpPort()
 {
     QUdpSocket probe;
@@ -63,10 +73,9 @@ struct Cores
     double fed = -1;  ///< under the load
 };
 
-// Runs a program on the form in a fresh store directory, waits until its
-// start-up work is done (a second using under 30 % of a core: registering
-// keeps one busy), measures it idle for 3 s, then fed for 10 s. Negative
-// figures when it failed to run or to end.
+// Runs a program on the form in a fresh store directory, waits until every
+// control has registered, measures it idle for 3 s, then fed for 10 s.
+// Negative figures when it failed to run or to end.
 Cores measure(const QString &program, const QString &dir, const QStringList &extra = {})
 {
     Cores cores;
@@ -86,13 +95,10 @@ Cores measure(const QString &program, const QString &dir, const QStringList &ext
     const qint64 pid = p.processId();
     QElapsedTimer settle;
     settle.start();
-    for (double last = cpuSeconds(pid);;) {
-        QTest::qWait(1000);
-        const double now = cpuSeconds(pid);
-        if (now - last < 0.3 || settle.elapsed() > 300000)
-            break;
-        last = now;
-    }
+    // Both programs bind the port once every control has registered.
+    while (!udpBound(port) && settle.elapsed() < 600000)
+        QTest::qWait(200);
+    QTest::qWait(2000); // the first showing of a panel
     const double idle0 = cpuSeconds(pid);
     QElapsedTimer idle;
     idle.start();

@@ -28,8 +28,8 @@ namespace channels {
 class ModbusServer;
 
 /// Where the channels' problems go: one line each. The default writes to
-/// standard error after the application's name; a burst beyond 20 lines a second is cut short with one
-/// line saying how many were left out.
+/// standard error after the application's name; a burst beyond 20 lines a
+/// second is cut short with one line saying how many were left out.
 class Reporter
 {
 public:
@@ -80,8 +80,8 @@ public:
     struct Options
     {
         /// Port for udp:// channels; 0: none given (udp:// channels are
-        /// reported and their links stay down). The port may be bound as 0 by tests that
-        /// want any free port: set `udpAnyPort`.
+        /// reported and their links stay down). The port may be bound as 0
+        /// by tests that want any free port: set `udpAnyPort`.
         quint16 udpPort = 0;
         bool udpAnyPort = false;
         QHostAddress udpAddress = QHostAddress(QHostAddress::LocalHost);

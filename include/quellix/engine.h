@@ -192,6 +192,14 @@ private:
     std::unique_ptr<EnginePrivate> const d;
 };
 
+/// Starts an event program's command line and returns at once, without a
+/// shell: what a face does with Engine::programRequested(). The program
+/// followed by its arguments, split at blanks, double quotes grouping
+/// words; a text that as a whole names an executable file is that one
+/// program. False, with nothing started, for a blank text or a program
+/// that cannot be started. Never throws.
+QUELLIX_CORE_EXPORT bool startProgram(const QString &commandLine);
+
 } // namespace quellix
 
 Q_DECLARE_METATYPE(quellix::PromptRequest)

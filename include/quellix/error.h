@@ -1,6 +1,6 @@
 #pragma once
 
-#include "quellix_global.h"
+#include "quellix_core_global.h"
 
 #include <QString>
 #include <stdexcept>
@@ -10,7 +10,7 @@ namespace quellix {
 /// The error every failing operation of the control library reports to its
 /// caller. Property setters, the operator buttons and the store cursors throw
 /// it; handlers driven by the event loop catch it so the host never ends.
-class QUELLIX_EXPORT Error : public std::runtime_error
+class QUELLIX_CORE_EXPORT Error : public std::runtime_error
 {
 public:
     enum class Kind {

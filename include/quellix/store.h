@@ -1,6 +1,6 @@
 #pragma once
 
-#include "quellix_global.h"
+#include "quellix_core_global.h"
 
 #include <QString>
 #include <QVariant>
@@ -14,7 +14,7 @@ namespace quellix {
 /// returns when the operator closes it; an unattended host installs its
 /// own. A null handler restores the default.
 using InformationHandler = std::function<void(const QString &text, const QString &title)>;
-QUELLIX_EXPORT void setInformationHandler(InformationHandler handler);
+QUELLIX_CORE_EXPORT void setInformationHandler(InformationHandler handler);
 
 /// Chooses where every control of this process keeps its stores: a
 /// directory (a relative path is taken from the current directory now) or
@@ -26,26 +26,26 @@ QUELLIX_EXPORT void setInformationHandler(InformationHandler handler);
 /// before the first control registers; without it each registration takes
 /// the current directory. Choosing again the same place does nothing;
 /// another place throws quellix::Error (InvalidValue).
-QUELLIX_EXPORT void setStoreLocation(const QString &location);
+QUELLIX_CORE_EXPORT void setStoreLocation(const QString &location);
 
 /// True while a store server of this process cannot be reached or records
 /// kept meanwhile in the station's spool still wait to be sent. Records
 /// are kept and sent later; settings changes are refused meanwhile.
-QUELLIX_EXPORT bool storeServerAway();
+QUELLIX_CORE_EXPORT bool storeServerAway();
 
 /// The store directory: the one chosen with setStoreLocation(), else the
 /// current directory captured by the latest registration, else empty.
-QUELLIX_EXPORT QString storeDirectory();
+QUELLIX_CORE_EXPORT QString storeDirectory();
 
 /// Where the stores are: the location chosen with setStoreLocation() (a
 /// directory or a server address), else storeDirectory(). What
 /// settingsField() and setSettingsField() take.
-QUELLIX_EXPORT QString storeLocation();
+QUELLIX_CORE_EXPORT QString storeLocation();
 
 /// Reads one field of a control's settings row in SETTINGS.MDB of `dir`
 /// (or on the server, when `dir` is a server address).
 /// Throws quellix::Error (NotFound) when the file or the row is missing.
-QUELLIX_EXPORT QVariant settingsField(const QString &dir, const QString &control, const QString &field);
+QUELLIX_CORE_EXPORT QVariant settingsField(const QString &dir, const QString &control, const QString &field);
 
 /// Writes one field of a control's settings row in SETTINGS.MDB of `dir`
 /// (the first row of that name). Every value the field's type holds exactly
@@ -55,7 +55,7 @@ QUELLIX_EXPORT QVariant settingsField(const QString &dir, const QString &control
 /// quellix::Error when the row is missing or the field cannot hold the value
 /// (text in a number field, a text longer than its field, a number out of
 /// an integer field's range or not finite); the row is left as it was then.
-QUELLIX_EXPORT void setSettingsField(const QString &dir, const QString &control, const QString &field,
+QUELLIX_CORE_EXPORT void setSettingsField(const QString &dir, const QString &control, const QString &field,
                                      const QVariant &value);
 
 } // namespace quellix

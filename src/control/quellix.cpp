@@ -5,10 +5,10 @@
 
 #include "alarmprompt.h"
 #include "alarmsound.h"
-#include "eventprogram.h"
 #include "hostcolor.h"
 #include "numbertext.h"
 #include "quellix_p.h"
+#include "standbybox.h"
 #include "error.h"
 
 #include <QLabel>
@@ -96,7 +96,7 @@ void QuellixPrivate::connectEngine()
         p.logUserActions = r.logUserActions;
         showAlarmPrompt(r.caption, r.text);
     });
-    QObject::connect(en, &Engine::programRequested, q, [](const QString &path) { startEventProgram(path); });
+    QObject::connect(en, &Engine::programRequested, q, [](const QString &path) { startProgram(path); });
 }
 
 namespace {
@@ -224,6 +224,7 @@ void QuellixPrivate::outputTextEdited()
 
 Quellix::Quellix(QWidget *parent) : QWidget(parent), d(new QuellixPrivate(this))
 {
+    installStandByBox();
     d->engine = new Engine(this);
     d->e = EnginePrivate::get(d->engine);
     d->e->nameOwner = this;

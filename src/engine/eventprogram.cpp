@@ -2,6 +2,8 @@
 
 #include "eventprogram.h"
 
+#include "engine.h"
+
 #include <QFileInfo>
 #include <QLoggingCategory>
 #include <QProcess>
@@ -52,3 +54,8 @@ bool startEventProgram(const QString &commandLine)
 }
 
 } // namespace quellix
+
+bool quellix::startProgram(const QString &commandLine)
+{
+    return startEventProgram(commandLine);
+}

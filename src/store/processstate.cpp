@@ -55,6 +55,7 @@ struct ProcessState
     QMutex mutex; // the host's thread and the event log's writer may both ask
     QString storeDirectory;
     InformationHandler informationHandler;
+    InformationHandler interfaceHandler;
     std::optional<StoreLocation> chosenLocation;
     QHash<QString, OpenStores> openStores; // by location address
 };
@@ -100,6 +101,18 @@ InformationHandler informationHandler()
 {
     QMutexLocker lock(&state().mutex);
     return state().informationHandler;
+}
+
+void setInterfaceInformationHandler(InformationHandler handler)
+{
+    QMutexLocker lock(&state().mutex);
+    state().interfaceHandler = std::move(handler);
+}
+
+InformationHandler interfaceInformationHandler()
+{
+    QMutexLocker lock(&state().mutex);
+    return state().interfaceHandler;
 }
 
 std::optional<StoreLocation> chosenStoreLocation()

@@ -21,11 +21,16 @@ QString storeDirectory();
 void setStoreDirectory(const QString &dir);
 
 /// The seam for the information messages the stores show (the stand-by
-/// messages before a file is created). The default shows a modal message
-/// box and returns when the operator closes it; tests install their own.
+/// messages before a file is created). The host's handler comes first;
+/// without one, the one a user-interface layer installed (the widgets show
+/// a modal message box); without either, the message goes to the
+/// "quellix.standby" logging category and the store goes on at once.
 using InformationHandler = std::function<void(const QString &text, const QString &title)>;
 void setInformationHandler(InformationHandler handler); ///< nullptr restores the default
-/// The handler installed, or an empty function for the default.
+/// The handler the host installed, or an empty function.
 InformationHandler informationHandler();
+/// The user-interface layer's handler, used when the host installed none.
+void setInterfaceInformationHandler(InformationHandler handler);
+InformationHandler interfaceInformationHandler();
 
 } // namespace quellix::store

@@ -2,7 +2,9 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QMessageBox>
+#include <QLoggingCategory>
+
+Q_LOGGING_CATEGORY(lcStandBy, "quellix.standby")
 
 namespace quellix::store {
 
@@ -43,9 +45,11 @@ void showInformation(const QString &text, const QString &title)
         handler(text, title);
         return;
     }
-    QMessageBox box(QMessageBox::Information, title, text, QMessageBox::Ok);
-    box.setObjectName(QStringLiteral("f_STANDBY"));
-    box.exec();
+    if (const InformationHandler handler = interfaceInformationHandler()) {
+        handler(text, title);
+        return;
+    }
+    qCInfo(lcStandBy, "%s: %s", qPrintable(title), qPrintable(text));
 }
 
 } // namespace quellix::store

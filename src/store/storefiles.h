@@ -18,8 +18,9 @@ QString storeFilePath(const QString &dir, const QString &fileName);
 /// (in any letter case) as a regular file.
 bool storeFileExists(const QString &dir, const QString &fileName);
 
-/// Shows an information message through the handler installed with
-/// setInformationHandler() (processstate.h), or as a modal message box.
+/// Shows an information message through the host's handler, else the
+/// user-interface layer's, else on the "quellix.standby" logging category
+/// (processstate.h).
 void showInformation(const QString &text, const QString &title);
 
 } // namespace quellix::store

@@ -6,9 +6,9 @@
 // the channel named by its "channel" property, so the limits, samples and
 // system records of a plant are kept where no operator panel runs. Nobody
 // is there to answer a window: stand-by messages go to standard error,
-// prompts are written to standard output. SIGINT or SIGTERM ends it after
-// the run-time save of every engine, which records "Shut Down" when system
-// logging is on.
+// prompts are written to standard output; event programs are started.
+// SIGINT or SIGTERM ends it after the run-time save of every engine, which
+// records "Shut Down" when system logging is on.
 
 #include "channels.h"
 #include "formreader.h"
@@ -89,8 +89,8 @@ int main(int argc, char **argv)
         "  modbus+tcp://HOST:PORT/UNIT/holding|input|coil|discrete/ADDRESS"
         "?type=int16|uint16|int32|uint32|float32&order=abcd|cdab|badc|dcba&poll=MS\n"
         "A control met for the first time takes its string property \"setup\" (\"Key=Value; ...\") as its "
-        "first settings. An alarm prompt is written to standard output as \"PROMPT <caption>: <text>\", an "
-        "event program as \"PROGRAM <command line>\"; stand-by messages and problems go to standard error. "
+        "first settings. An alarm prompt is written to standard output as \"PROMPT <caption>: <text>\"; event "
+        "programs are started; stand-by messages and problems go to standard error. "
         "SIGINT or SIGTERM saves every control and ends the program."));
     parser.addHelpOption();
     parser.addPositionalArgument(QStringLiteral("FORM.ui"), QStringLiteral("The form whose controls to run."));
@@ -164,7 +164,8 @@ int main(int argc, char **argv)
 
     // One engine per control of the form, named as in the form. What an
     // engine asks of an operator or a speaker has nobody to go to: prompts
-    // and programs are written out, alarm sounds are not played.
+    // are written out, alarm sounds are not played. Event programs start as
+    // from the panel's controls.
     std::vector<std::unique_ptr<quellix::Engine>> engines;
     QList<channels::Target> targets;
     for (const host::FormControl &control : *form) {
@@ -178,8 +179,9 @@ int main(int argc, char **argv)
         QObject::connect(e, &quellix::Engine::promptRequested, e, [](const quellix::PromptRequest &prompt) {
             writeLine(QStringLiteral("PROMPT %1: %2").arg(prompt.caption, prompt.text));
         });
-        QObject::connect(e, &quellix::Engine::programRequested, e, [](const QString &commandLine) {
-            writeLine(QStringLiteral("PROGRAM %1").arg(commandLine));
+        QObject::connect(e, &quellix::Engine::programRequested, e, [name, &report](const QString &commandLine) {
+            if (!quellix::startProgram(commandLine))
+                report(QStringLiteral("%1: event program \"%2\" could not be started").arg(name, commandLine));
         });
         host::registerWithSetup(e, control.setup, report);
         targets.append(channels::Target{name, control.channel, e, [e](double v) { e->setValue(v); }, {}});

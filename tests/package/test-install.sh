@@ -87,7 +87,12 @@ panel=$prefix/bin/quellix-panel
 check_finds_library "$panel" "quellix-panel"
 logger=$(find "$prefix" -name quellix-logger -type f)
 [ -x "$logger" ] || fail "quellix-logger not installed"
-check_finds_library "$logger" "quellix-logger"
+# The logger is headless: the core library from the prefix, no widgets.
+case $(ldd "$logger" | awk '$1 == "libquellixcore.so.0" { print $3 }') in
+  "$prefix"/*) ;;
+  *) fail "quellix-logger does not resolve libquellixcore.so.0 into $prefix" ;;
+esac
+if ldd "$logger" | grep -E 'libquellix\.so|Qt6Widgets|Qt6Gui'; then fail "quellix-logger links a widget library (above)"; fi
 if [ "$plugin" = ON ]; then
   designer=$(find "$prefix" -path '*/designer/libquellixdesigner.so' -type f)
   [ -n "$designer" ] || fail "the Designer plugin is not in a designer folder under $prefix"

@@ -49,7 +49,7 @@ void BM_Load100ControlsFreshDir(benchmark::State &state)
         state.PauseTiming();
         benchsupport::ScratchDir dir;
         const QString path = writeForm(dir.path(), 100, [](int) { return QStringLiteral("sim://sine"); });
-        panel::Reporter report([](const QString &) {});
+        channels::Reporter report([](const QString &) {});
         state.ResumeTiming();
         QString error;
         auto form = panel::loadForm(path, &error);
@@ -70,22 +70,22 @@ void BM_Udp200ControlsAt100Hz(benchmark::State &state)
     benchsupport::ScratchDir dir;
     const int n = 200;
     const QString path = writeForm(dir.path(), n, [](int) { return QStringLiteral("udp://"); });
-    panel::Reporter report([](const QString &) {});
+    channels::Reporter report([](const QString &) {});
     QString error;
     auto form = panel::loadForm(path, &error);
     const QList<Quellix *> controls = panel::controlsOf(form.get());
     panel::registerControls(controls, report);
-    panel::Channels::Options options;
+    channels::Channels::Options options;
     options.udpAnyPort = true;
-    panel::Channels channels(options, [](const QString &) {});
-    channels.bind(controls);
+    channels::Channels channels(options, [](const QString &) {});
+    channels.bind(panel::channelTargets(controls));
     form->show();
     QUdpSocket sender;
     std::vector<double> latencies;
     QElapsedTimer clock;
     clock.start();
     qint64 lastSend = 0;
-    QObject::connect(&channels, &panel::Channels::valuesDelivered, [&] {
+    QObject::connect(&channels, &channels::Channels::valuesDelivered, [&] {
         latencies.push_back((clock.nsecsElapsed() - lastSend) / 1e6);
     });
     for (auto _ : state) {
@@ -138,13 +138,13 @@ void BM_Modbus100ControlsPoll100ms(benchmark::State &state)
     const QString path = writeForm(dir.path(), 100, [port](int i) {
         return QStringLiteral("modbus+tcp://127.0.0.1:%1/1/holding/%2?type=int16&poll=100").arg(port).arg(i);
     });
-    panel::Reporter report([](const QString &) {});
+    channels::Reporter report([](const QString &) {});
     QString error;
     auto form = panel::loadForm(path, &error);
     const QList<Quellix *> controls = panel::controlsOf(form.get());
     panel::registerControls(controls, report);
-    panel::Channels channels(panel::Channels::Options{}, [](const QString &) {});
-    channels.bind(controls);
+    channels::Channels channels(channels::Channels::Options{}, [](const QString &) {});
+    channels.bind(panel::channelTargets(controls));
     form->show();
     QTest::qWait(500);
     for (auto _ : state) {

@@ -4,6 +4,7 @@
 // program itself ended by SIGTERM.
 
 #include "channels.h"
+#include "formxml.h"
 #include "panelform.h"
 #include "testsupport.h"
 
@@ -20,31 +21,20 @@
 #include <csignal>
 
 using namespace panel;
+using testforms::formXml;
+using channels::Channels;
+using channels::Reporter;
+using channels::ModbusType;
+using channels::encodeRegisters;
+using channels::parseChannel;
 
 namespace {
 
-// A form of Quellix controls: name -> (channel, setup).
-QString formXml(const QList<std::tuple<QString, QString, QString>> &controls)
-{
-    QString xml = QStringLiteral("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<ui version=\"4.0\"><class>F</class>"
-                                 "<widget class=\"QWidget\" name=\"F\"><layout class=\"QHBoxLayout\" name=\"l\">");
-    for (const auto &[name, channel, setup] : controls) {
-        xml += QStringLiteral("<item><widget class=\"Quellix\" name=\"%1\">"
-                              "<property name=\"channel\" stdset=\"0\"><string notr=\"true\">%2</string></property>"
-                              "<property name=\"setup\" stdset=\"0\"><string notr=\"true\">%3</string></property>"
-                              "</widget></item>")
-                   .arg(name, channel.toHtmlEscaped(), setup.toHtmlEscaped());
-    }
-    return xml + QStringLiteral("</layout></widget></ui>");
-}
-
 std::unique_ptr<QWidget> loadXml(const QString &dir, const QString &xml)
 {
-    const QString path = dir + QStringLiteral("/form.ui");
-    QFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(xml.toUtf8()) < 0)
+    const QString path = testforms::writeForm(dir, xml);
+    if (path.isEmpty())
         return nullptr;
-    f.close();
     QString error;
     auto form = loadForm(path, &error);
     if (!form)
@@ -119,7 +109,7 @@ private Q_SLOTS:
         QVERIFY(recording >= 1);
 
         Channels channels(Channels::Options{}, [&](const QString &m) { messages << m; });
-        channels.bind(controls);
+        channels.bind(channelTargets(controls));
         form->show();
         QSet<quellix::Range> alarms{quellix::Range::Warning, quellix::Range::Caution, quellix::Range::Upper,
                                     quellix::Range::Lower};
@@ -148,7 +138,7 @@ private Q_SLOTS:
         Channels::Options options;
         options.udpAnyPort = true;
         Channels channels(options, [&](const QString &m) { messages << m; });
-        channels.bind(controlsOf(form.get()));
+        channels.bind(channelTargets(controlsOf(form.get())));
         QCOMPARE(messages.size(), 1);
         QVERIFY2(messages[0].startsWith(u"Broken: ") && messages[0].contains(u"udp://somehost:99"),
                  qPrintable(messages[0]));
@@ -232,7 +222,7 @@ private Q_SLOTS:
         options.reconnectMinMs = 100;
         options.reconnectMaxMs = 400;
         Channels channels(options, [&](const QString &m) { messages << m; });
-        channels.bind(controlsOf(form.get()));
+        channels.bind(channelTargets(controlsOf(form.get())));
         Quellix *flow = control(form.get(), "Flow");
         Quellix *level = control(form.get(), "Level");
         QTRY_COMPARE(flow->DisplayValue(), 73.25);

@@ -93,11 +93,19 @@ extra=$(exports_beyond_api "$core")
 [ -z "$extra" ] || fail "libquellixcore exports symbols beyond the public API:"$'\n'"$extra"
 if nm -DC --defined-only "$core" | grep -q ' Quellix::'; then fail "libquellixcore exports the widget"; fi
 
-step "panel and Designer plugin"
+step "panel, logger and Designer plugin"
 panel=$prefix/bin/quellix-panel
 [ -x "$panel" ] || panel=$(find "$prefix" -name quellix-panel -type f)
 [ -x "$panel" ] || fail "quellix-panel not installed"
 check_finds_library "$panel" "quellix-panel"
+logger=$(find "$prefix" -name quellix-logger -type f)
+[ -x "$logger" ] || fail "quellix-logger not installed"
+# The logger is headless: the core library from the prefix, no widgets.
+case $(ldd "$logger" | awk '$1 == "libquellixcore.so.0" { print $3 }') in
+  "$prefix"/*) ;;
+  *) fail "quellix-logger does not resolve libquellixcore.so.0 into $prefix" ;;
+esac
+if ldd "$logger" | grep -E 'libquellix\.so|Qt6Widgets|Qt6Gui'; then fail "quellix-logger links a widget library (above)"; fi
 if [ "$plugin" = ON ]; then
   designer=$(find "$prefix" -path '*/designer/libquellixdesigner.so' -type f)
   [ -n "$designer" ] || fail "the Designer plugin is not in a designer folder under $prefix"

@@ -9,6 +9,7 @@
 
 #include "channels.h"
 #include "panelform.h"
+#include "udpoption.h"
 
 #include <quellix/quellix.h>
 #include <quellix/store.h>
@@ -82,26 +83,6 @@ protected:
     }
 };
 
-bool parseUdp(const QString &text, QHostAddress *address, quint16 *port)
-{
-    QString portText = text;
-    const qsizetype colon = text.lastIndexOf(QLatin1Char(':'));
-    if (colon >= 0) {
-        QString host = text.left(colon);
-        if (host.startsWith(QLatin1Char('[')) && host.endsWith(QLatin1Char(']')))
-            host = host.mid(1, host.size() - 2);
-        if (!address->setAddress(host))
-            return false;
-        portText = text.mid(colon + 1);
-    }
-    bool ok = false;
-    const uint p = portText.toUInt(&ok);
-    if (!ok || p == 0 || p > 65535)
-        return false;
-    *port = quint16(p);
-    return true;
-}
-
 } // namespace
 
 int main(int argc, char **argv)
@@ -148,7 +129,7 @@ int main(int argc, char **argv)
     parser.addOptions({udpOpt, storeOpt, snapshotOpt, afterOpt, quitOpt});
     parser.process(app);
 
-    panel::Reporter report;
+    channels::Reporter report;
     if (parser.positionalArguments().size() > 1) {
         std::fprintf(stderr, "quellix-panel: one form at most\n");
         return 2;
@@ -157,8 +138,8 @@ int main(int argc, char **argv)
         ? QStringLiteral(":/panels/boiler-house.ui")
         : QFileInfo(parser.positionalArguments().first()).absoluteFilePath();
 
-    panel::Channels::Options options;
-    if (parser.isSet(udpOpt) && !parseUdp(parser.value(udpOpt), &options.udpAddress, &options.udpPort)) {
+    channels::Channels::Options options;
+    if (parser.isSet(udpOpt) && !host::parseUdpOption(parser.value(udpOpt), &options.udpAddress, &options.udpPort)) {
         std::fprintf(stderr, "quellix-panel: --udp \"%s\" is not [ADDRESS:]PORT\n", qPrintable(parser.value(udpOpt)));
         return 2;
     }
@@ -256,8 +237,8 @@ int main(int argc, char **argv)
     form->installEventFilter(&closeWatch);
     QObject::connect(&app, &QCoreApplication::aboutToQuit, saveAll);
 
-    panel::Channels channels(options);
-    channels.bind(found);
+    channels::Channels channels(options);
+    channels.bind(panel::channelTargets(found));
     form->show();
 
     if (parser.isSet(snapshotOpt)) {

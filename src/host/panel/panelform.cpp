@@ -1,24 +1,15 @@
 #include "panelform.h"
 
-#include <quellix/quellix.h>
-#include <quellix/store.h>
+#include "setup.h"
 
-#include <QDir>
+#include <quellix/quellix.h>
+
 #include <QFile>
-#include <QMetaProperty>
 #include <QUiLoader>
 
 namespace panel {
 
 namespace {
-
-// Where the controls keep their stores: the chosen location (a directory
-// or a server), else the current directory they register from.
-QString storeDir()
-{
-    const QString chosen = quellix::storeLocation();
-    return chosen.isEmpty() ? QDir::currentPath() : chosen;
-}
 
 // QUiLoader that makes Quellix itself: the panel links the control and
 // needs no Designer plugin at run time.
@@ -35,87 +26,6 @@ public:
         return QUiLoader::createWidget(className, parent, name);
     }
 };
-
-bool hasSettingsRow(const QString &dir, const QString &name)
-{
-    try {
-        return !quellix::settingsField(dir, name, QStringLiteral("Control Name")).isNull();
-    } catch (const std::exception &) {
-        return false;
-    }
-}
-
-std::optional<bool> yesNo(const QString &text)
-{
-    const QString t = text.toLower();
-    if (t == u"yes" || t == u"true" || t == u"1" || t == u"on")
-        return true;
-    if (t == u"no" || t == u"false" || t == u"0" || t == u"off")
-        return false;
-    return std::nullopt;
-}
-
-// A settings value from setup text: yes/no, a number (C locale), or text.
-QVariant settingsValue(const QString &text)
-{
-    const QString t = text.toLower();
-    if (t == u"yes" || t == u"true")
-        return true;
-    if (t == u"no" || t == u"false")
-        return false;
-    bool ok = false;
-    const qlonglong whole = text.toLongLong(&ok);
-    if (ok)
-        return whole;
-    const double v = text.toDouble(&ok);
-    if (ok)
-        return v;
-    return text;
-}
-
-// Applies the first-run setup of a newly registered control. Returns
-// whether a settings field was written (the row must be loaded again).
-bool applySetup(Quellix *control, const QString &text, Reporter &report)
-{
-    const QString name = control->objectName();
-    QString why;
-    const auto items = parseSetup(text, &why);
-    if (!items) {
-        report(QStringLiteral("%1: setup ignored: %2").arg(name, why));
-        return false;
-    }
-    bool fieldsWritten = false;
-    const QMetaObject *mo = control->metaObject();
-    for (const auto &[key, value] : *items) {
-        try {
-            const int index = mo->indexOfProperty(key.toLatin1().constData());
-            if (index >= mo->propertyOffset()) {
-                const QMetaProperty prop = mo->property(index);
-                QVariant v = value;
-                if (prop.metaType() == QMetaType::fromType<bool>()) {
-                    const auto b = yesNo(value);
-                    if (!b)
-                        throw std::runtime_error("expected yes or no");
-                    v = *b;
-                } else if (prop.metaType() == QMetaType::fromType<double>() || prop.metaType() == QMetaType::fromType<int>()) {
-                    bool ok = false;
-                    const double d = value.toDouble(&ok);
-                    if (!ok)
-                        throw std::runtime_error("not a number");
-                    v = prop.metaType() == QMetaType::fromType<int>() ? QVariant(int(d)) : QVariant(d);
-                }
-                if (!prop.isWritable() || !prop.write(control, v))
-                    throw std::runtime_error("the property cannot take it");
-            } else {
-                quellix::setSettingsField(storeDir(), name, key, settingsValue(value));
-                fieldsWritten = true;
-            }
-        } catch (const std::exception &e) {
-            report(QStringLiteral("%1: setup \"%2=%3\" ignored: %4").arg(name, key, value, QString::fromUtf8(e.what())));
-        }
-    }
-    return fieldsWritten;
-}
 
 } // namespace
 
@@ -140,16 +50,23 @@ QList<Quellix *> controlsOf(QWidget *form)
     return form->findChildren<Quellix *>();
 }
 
-void registerControls(const QList<Quellix *> &controls, Reporter &report)
+QList<channels::Target> channelTargets(const QList<Quellix *> &controls)
 {
-    const QString dir = storeDir();
+    QList<channels::Target> targets;
     for (Quellix *control : controls) {
-        const QString name = control->objectName();
-        const bool known = hasSettingsRow(dir, name);
-        control->readProperties(); // registers; never throws
-        const QString setup = control->property("setup").toString();
-        if (!known && !setup.trimmed().isEmpty() && applySetup(control, setup, report))
-            control->readProperties();
+        targets.append(channels::Target{
+            control->objectName(), control->property("channel").toString(), control,
+            [control](double v) { control->setValue(v); }, [control](bool up) { control->setLinkUp(up); }});
+    }
+    return targets;
+}
+
+void registerControls(const QList<Quellix *> &controls, channels::Reporter &report)
+{
+    // A loaded form's control gets its load notification, which registers.
+    for (Quellix *control : controls) {
+        host::registerWithSetup(control, control->property("setup").toString(), report,
+                                [control](QObject *) { control->readProperties(); });
     }
 }
 

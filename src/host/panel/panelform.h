@@ -23,6 +23,11 @@ std::unique_ptr<QWidget> loadForm(const QString &path, QString *error);
 /// The Quellix controls of a form, in the form's order.
 QList<Quellix *> controlsOf(QWidget *form);
 
+/// The channel targets of controls: each fed by the address in its string
+/// property "channel", its readings into Quellix::setValue() and its link
+/// into Quellix::setLinkUp(), for as long as the control lives.
+QList<channels::Target> channelTargets(const QList<Quellix *> &controls);
+
 /// Sends each control its load notification (readProperties(): the control
 /// registers in the current directory). A control whose name had no
 /// settings row before gets its first-run setup: the form's string
@@ -30,7 +35,7 @@ QList<Quellix *> controlsOf(QWidget *form);
 /// control (Units, Ascending, LowerLimit, ...) or a settings field ("Log
 /// System Errors", "Log Every Time Interval", ...); the row is then loaded
 /// again. A setup item that fails is reported naming the control.
-void registerControls(const QList<Quellix *> &controls, Reporter &report);
+void registerControls(const QList<Quellix *> &controls, channels::Reporter &report);
 
 /// The run-time save of every control still alive (writeProperties()).
 void saveControls(const QList<QPointer<Quellix>> &controls);

@@ -1,8 +1,8 @@
 #pragma once
 
-// The pure rules of the operator panel: channel addresses, value lines,
-// Modbus register decoding and request planning, simulated processes and
-// first-run setup texts. Nothing here touches a window, a socket or a store.
+// The pure rules of the live channels: channel addresses, value lines,
+// Modbus register decoding and request planning, simulated processes.
+// Nothing here touches a socket or a store.
 
 #include <QByteArrayView>
 #include <QList>
@@ -13,7 +13,7 @@
 #include <optional>
 #include <variant>
 
-namespace panel {
+namespace channels {
 
 // ---------------------------------------------------------------------------
 // Channel addresses
@@ -30,7 +30,7 @@ struct SimChannel
     std::optional<double> phase;  ///< degrees into the cycle at t = 0; unset: from the seed
 };
 
-/// udp:// and stdin://: lines "NAME VALUE" from the panel's shared UDP port
+/// udp:// and stdin://: lines "NAME VALUE" from the host's shared UDP port
 /// or from standard input.
 struct LineChannel
 {
@@ -117,11 +117,4 @@ uint64_t seedFromName(const QString &name);
 /// readings so the noise of one reading is the same on every run.
 double simulatedValue(const SimChannel &sim, uint64_t seed, double seconds, uint64_t sample);
 
-// ---------------------------------------------------------------------------
-// First-run setup of a control
-
-/// Parses "Key=Value; Key=Value" (blanks around keys and values trimmed,
-/// empty items skipped). A key without '=' is an error.
-std::optional<QList<QPair<QString, QString>>> parseSetup(const QString &text, QString *error);
-
-} // namespace panel
+} // namespace channels

@@ -1,7 +1,6 @@
 #include "channels.h"
 
-#include <quellix/quellix.h>
-
+#include <QCoreApplication>
 #include <QModbusDataUnit>
 #include <QModbusReply>
 #include <QModbusTcpClient>
@@ -16,7 +15,7 @@
 #include <cstring>
 #include <unistd.h>
 
-namespace panel {
+namespace channels {
 
 // ---------------------------------------------------------------------------
 // Reporter
@@ -25,7 +24,7 @@ Reporter::Reporter(Sink sink) : m_sink(std::move(sink))
 {
     if (!m_sink) {
         m_sink = [](const QString &message) {
-            std::fprintf(stderr, "quellix-panel: %s\n", qPrintable(message));
+            std::fprintf(stderr, "%s: %s\n", qPrintable(QCoreApplication::applicationName()), qPrintable(message));
             std::fflush(stderr);
         };
     }
@@ -72,12 +71,12 @@ public:
         connect(&m_reconnect, &QTimer::timeout, this, [this] { connectNow(); });
     }
 
-    void add(Target *t) { m_targets.append(t); }
+    void add(Binding *t) { m_targets.append(t); }
 
     void start()
     {
         int pollMs = 3600000;
-        for (const Target *t : m_targets)
+        for (const Binding *t : m_targets)
             pollMs = std::min(pollMs, t->modbus.pollMs);
         m_poll.setInterval(pollMs);
         plan();
@@ -100,7 +99,7 @@ private:
         int unit;
         ModbusTable table;
         QList<Block> blocks;
-        QList<Target *> targets;
+        QList<Binding *> targets;
     };
 
     static QModbusDataUnit::RegisterType registerType(ModbusTable t)
@@ -119,7 +118,7 @@ private:
     void plan()
     {
         QMap<QPair<int, int>, Group> groups;
-        for (Target *t : m_targets) {
+        for (Binding *t : m_targets) {
             Group &g = groups[{t->modbus.unit, int(t->modbus.table)}];
             g.unit = t->modbus.unit;
             g.table = t->modbus.table;
@@ -127,7 +126,7 @@ private:
         }
         for (Group &g : groups) {
             QList<QPair<int, int>> spans;
-            for (const Target *t : g.targets)
+            for (const Binding *t : g.targets)
                 spans.append({t->modbus.address, valueWidth(t->modbus.table, t->modbus.type)});
             const bool bits = g.table == ModbusTable::Coil || g.table == ModbusTable::Discrete;
             g.blocks = planBlocks(spans, bits ? 2000 : 125);
@@ -169,7 +168,7 @@ private:
             return;
         m_poll.stop();
         m_inFlight.clear();
-        for (Target *t : m_targets)
+        for (Binding *t : m_targets)
             m_owner->setLit(*t, false);
         if (!m_reported) {
             m_owner->report(QStringLiteral("%1 unreachable (%2); controls %3 keep their last value, retrying")
@@ -188,8 +187,8 @@ private:
     QString names() const
     {
         QStringList n;
-        for (const Target *t : m_targets)
-            n << t->name;
+        for (const Binding *t : m_targets)
+            n << t->target.name;
         return n.join(QStringLiteral(", "));
     }
 
@@ -236,7 +235,7 @@ private:
         QVector<uint16_t> regs(unit.valueCount());
         for (qsizetype i = 0; i < regs.size(); ++i)
             regs[i] = unit.value(i);
-        for (Target *t : g.targets) {
+        for (Binding *t : g.targets) {
             const int width = valueWidth(t->modbus.table, t->modbus.type);
             if (t->modbus.address < b.start || t->modbus.address + width > b.start + b.count)
                 continue;
@@ -244,7 +243,7 @@ private:
             if (failed || at + width > regs.size()) {
                 if (t->lit || !m_blockReported.contains(t)) {
                     m_owner->report(QStringLiteral("%1: %2 reading unit %3 address %4 failed: %5")
-                                        .arg(t->name, label())
+                                        .arg(t->target.name, label())
                                         .arg(g.unit)
                                         .arg(t->modbus.address)
                                         .arg(failed ? reply.errorString() : QStringLiteral("short answer")));
@@ -269,10 +268,10 @@ private:
     QString m_host;
     int m_port;
     QModbusTcpClient m_client;
-    QList<Target *> m_targets;
+    QList<Binding *> m_targets;
     QList<Group> m_groups;
     QSet<quint64> m_inFlight;
-    QSet<const Target *> m_blockReported;
+    QSet<const Binding *> m_blockReported;
     QTimer m_poll;
     QTimer m_reconnect;
     int m_backoffMs;
@@ -298,25 +297,23 @@ Channels::~Channels()
     stop();
 }
 
-void Channels::bind(const QList<Quellix *> &controls)
+void Channels::bind(const QList<Target> &targets)
 {
-    for (Quellix *control : controls) {
-        const QVariant prop = control->property("channel");
-        const QString url = prop.toString().trimmed();
+    for (const Target &target : targets) {
+        const QString url = target.url.trimmed();
         if (url.isEmpty())
             continue;
-        const QString name = control->objectName();
+        const QString name = target.name;
         QString why;
         const std::optional<Channel> channel = parseChannel(url, &why);
         if (!channel) {
             report(QStringLiteral("%1: channel \"%2\" ignored: %3").arg(name, url, why));
             continue;
         }
-        auto target = std::make_unique<Target>();
-        target->control = control;
-        target->name = name;
-        target->seed = seedFromName(name);
-        Target *t = target.get();
+        auto binding = std::make_unique<Binding>();
+        binding->target = target;
+        binding->seed = seedFromName(name);
+        Binding *t = binding.get();
         if (const auto *sim = std::get_if<SimChannel>(&*channel)) {
             t->sim = *sim;
             if (sim->seed)
@@ -324,7 +321,7 @@ void Channels::bind(const QList<Quellix *> &controls)
             m_sim.append(t);
         } else if (const auto *line = std::get_if<LineChannel>(&*channel)) {
             t->staleSeconds = line->staleSeconds;
-            QHash<QString, Target *> &map = line->source == LineChannel::Source::Udp ? m_udp : m_stdin;
+            QHash<QString, Binding *> &map = line->source == LineChannel::Source::Udp ? m_udp : m_stdin;
             if (map.contains(name)) {
                 report(QStringLiteral("%1: a second control of this name; its channel \"%2\" is ignored").arg(name, url));
                 continue;
@@ -338,7 +335,7 @@ void Channels::bind(const QList<Quellix *> &controls)
                 server = new ModbusServer(this, mb->host, mb->port);
             server->add(t);
         }
-        m_targets.push_back(std::move(target));
+        m_targets.push_back(std::move(binding));
     }
     if (!m_sim.isEmpty()) {
         simTick();
@@ -380,30 +377,43 @@ void Channels::stop()
         server->stop();
 }
 
-void Channels::setLit(Target &t, bool lit)
+template<typename Fn>
+void Channels::guarded(const Binding &t, Fn &&fn)
+{
+    try {
+        fn();
+    } catch (const std::exception &e) {
+        report(QStringLiteral("%1: %2").arg(t.target.name, QString::fromUtf8(e.what())));
+    } catch (...) {
+        report(QStringLiteral("%1: the control refused a reading").arg(t.target.name));
+    }
+}
+
+void Channels::setLit(Binding &t, bool lit)
 {
     if (t.lit == lit)
         return;
     t.lit = lit;
-    if (t.control)
-        t.control->setLinkUp(lit);
+    if (t.target.owner && t.target.link)
+        guarded(t, [&] { t.target.link(lit); });
 }
 
-void Channels::deliver(Target &t, double value)
+void Channels::deliver(Binding &t, double value)
 {
-    if (m_stopped || !t.control)
+    if (m_stopped || !t.target.owner)
         return;
     setLit(t, true);
-    // setValue never throws: a reading the pipeline refuses is reported by
-    // the control's errorOccurred signal.
-    t.control->setValue(value);
+    // A control's setValue() never throws (a reading it refuses it reports
+    // itself); a sink that does is reported here and the channel goes on.
+    if (t.target.value)
+        guarded(t, [&] { t.target.value(value); });
     ++m_valuesWritten;
 }
 
 void Channels::simTick()
 {
     const double seconds = m_clock.elapsed() / 1000.0;
-    for (Target *t : std::as_const(m_sim))
+    for (Binding *t : std::as_const(m_sim))
         deliver(*t, simulatedValue(t->sim, t->seed, seconds, t->sample++));
     Q_EMIT valuesDelivered();
 }
@@ -413,7 +423,7 @@ void Channels::startUdp()
     if (m_options.udpPort == 0 && !m_options.udpAnyPort) {
         QStringList names = m_udp.keys();
         names.sort();
-        report(QStringLiteral("%1: udp:// needs the panel's --udp [ADDRESS:]PORT; no values will come")
+        report(QStringLiteral("%1: udp:// needs the program's --udp [ADDRESS:]PORT; no values will come")
                    .arg(names.join(QStringLiteral(", "))));
         return;
     }
@@ -425,7 +435,7 @@ void Channels::startUdp()
                    .arg(m_udpSocket->errorString()));
         return;
     }
-    // Room for bursts while the GUI thread paints.
+    // Room for bursts while the thread is busy elsewhere (painting, stores).
     m_udpSocket->setSocketOption(QAbstractSocket::ReceiveBufferSizeSocketOption, 8 * 1024 * 1024);
     connect(m_udpSocket, &QUdpSocket::readyRead, this, [this] { readUdp(); });
 }
@@ -465,7 +475,7 @@ void Channels::readStdin()
             takeLines(m_stdinPartial + '\n', LineChannel::Source::Stdin);
             m_stdinPartial.clear();
         }
-        for (Target *t : std::as_const(m_stdin))
+        for (Binding *t : std::as_const(m_stdin))
             setLit(*t, false);
         report(n == 0 ? QStringLiteral("standard input ended; stdin:// controls keep their last value")
                       : QStringLiteral("standard input failed: %1").arg(QString::fromLocal8Bit(std::strerror(errno))));
@@ -483,10 +493,10 @@ void Channels::takeLines(QByteArrayView data, LineChannel::Source source)
 {
     if (m_stopped)
         return;
-    const QHash<QString, Target *> &map = source == LineChannel::Source::Udp ? m_udp : m_stdin;
+    const QHash<QString, Binding *> &map = source == LineChannel::Source::Udp ? m_udp : m_stdin;
     // The latest value per control, in the order the controls first appear.
-    QVarLengthArray<Target *, 64> order;
-    QHash<Target *, double> latest;
+    QVarLengthArray<Binding *, 64> order;
+    QHash<Binding *, double> latest;
     const qint64 now = m_clock.elapsed();
     qsizetype from = 0;
     while (from < data.size()) {
@@ -502,7 +512,7 @@ void Channels::takeLines(QByteArrayView data, LineChannel::Source source)
                 report(why);
             continue;
         }
-        Target *t = map.value(parsed->name);
+        Binding *t = map.value(parsed->name);
         if (!t) {
             report(QStringLiteral("line \"%1\": no control named \"%2\" reads %3://")
                        .arg(QString::fromUtf8(line.trimmed().first(std::min<qsizetype>(line.trimmed().size(), 80))),
@@ -519,7 +529,7 @@ void Channels::takeLines(QByteArrayView data, LineChannel::Source source)
         }
         t->lastArrivalMs = now;
     }
-    for (Target *t : order)
+    for (Binding *t : order)
         deliver(*t, latest.value(t));
     if (!order.isEmpty())
         Q_EMIT valuesDelivered();
@@ -528,12 +538,12 @@ void Channels::takeLines(QByteArrayView data, LineChannel::Source source)
 void Channels::checkStale()
 {
     const qint64 now = m_clock.elapsed();
-    for (QHash<QString, Target *> *map : {&m_udp, &m_stdin}) {
-        for (Target *t : std::as_const(*map)) {
+    for (QHash<QString, Binding *> *map : {&m_udp, &m_stdin}) {
+        for (Binding *t : std::as_const(*map)) {
             if (t->lit && now - t->lastArrivalMs > qint64(t->staleSeconds * 1000))
                 setLit(*t, false);
         }
     }
 }
 
-} // namespace panel
+} // namespace channels

@@ -1,12 +1,13 @@
 #pragma once
 
-// Live channels of the operator panel: each control's string property
-// "channel" names where its readings come from. Every channel writes the
-// control's InputValue on the GUI thread through Quellix::setValue() and
-// never blocks it: sockets and standard input are read only when they have
-// data, Modbus requests are asynchronous.
+// Live channels: each bound control names where its readings come from by
+// a channel address. Every channel hands its readings to the control's
+// value sink on the thread that runs the channels and never blocks it:
+// sockets and standard input are read only when they have data, Modbus
+// requests are asynchronous. Nothing here knows what a control is beyond
+// its name, its address and the two sinks.
 
-#include "panelrules.h"
+#include "channelrules.h"
 
 #include <QElapsedTimer>
 #include <QHash>
@@ -19,17 +20,16 @@
 #include <memory>
 #include <vector>
 
-class Quellix;
 class QUdpSocket;
 class QSocketNotifier;
 
-namespace panel {
+namespace channels {
 
 class ModbusServer;
 
-/// Where the panel's problems go: one line each. The default writes to
-/// standard error; a burst beyond 20 lines a second is cut short with one
-/// line saying how many were left out.
+/// Where the channels' problems go: one line each. The default writes to
+/// standard error after the application's name; a burst beyond 20 lines a
+/// second is cut short with one line saying how many were left out.
 class Reporter
 {
 public:
@@ -44,11 +44,24 @@ private:
     int m_suppressed = 0;
 };
 
-/// A control fed by a channel, with its link indicator's state.
+/// A control to feed: its name (what udp:// and stdin:// lines address), its
+/// channel address, the object whose life it follows (nothing is delivered
+/// once that is gone, and a target without one is never fed), where its
+/// readings go and where the state of its link goes (true while the channel
+/// delivers, false once it is lost; either sink may be empty).
 struct Target
 {
-    QPointer<Quellix> control;
     QString name;
+    QString url;
+    QPointer<QObject> owner;
+    std::function<void(double)> value;
+    std::function<void(bool)> link;
+};
+
+/// A bound target with its channel's state.
+struct Binding
+{
+    Target target;
     bool lit = false;
     qint64 lastArrivalMs = -1;
     double staleSeconds = 5;
@@ -58,7 +71,7 @@ struct Target
     ModbusChannel modbus;
 };
 
-/// Binds controls to their channels and runs them.
+/// Binds targets to their channels and runs them.
 class Channels : public QObject
 {
     Q_OBJECT
@@ -67,8 +80,8 @@ public:
     struct Options
     {
         /// Port for udp:// channels; 0: none given (udp:// channels are
-        /// reported and stay dim). The port may be bound as 0 by tests that
-        /// want any free port: set `udpAnyPort`.
+        /// reported and their links stay down). The port may be bound as 0
+        /// by tests that want any free port: set `udpAnyPort`.
         quint16 udpPort = 0;
         bool udpAnyPort = false;
         QHostAddress udpAddress = QHostAddress(QHostAddress::LocalHost);
@@ -83,10 +96,10 @@ public:
     explicit Channels(Options options, Reporter::Sink sink = {}, QObject *parent = nullptr);
     ~Channels() override;
 
-    /// Binds every control by its "channel" property. A control without one
-    /// is left alone; a bad address or a channel that cannot start is
-    /// reported naming the control, and the control stays dim.
-    void bind(const QList<Quellix *> &controls);
+    /// Binds every target to its channel address. A target without one is
+    /// left alone; a bad address or a channel that cannot start is reported
+    /// naming the control, and its link stays down.
+    void bind(const QList<Target> &targets);
 
     /// The UDP port bound, 0 when none.
     quint16 udpPort() const;
@@ -98,19 +111,22 @@ public:
     /// stdin:// channel (the UDP socket and standard input end here).
     void takeLines(QByteArrayView data, LineChannel::Source source);
 
-    /// Values written into controls so far (for benchmarks).
+    /// Values handed to value sinks so far (for benchmarks).
     quint64 valuesWritten() const { return m_valuesWritten; }
     /// Modbus read requests sent so far, over all servers (for benchmarks).
     quint64 modbusRequests() const;
 
 Q_SIGNALS:
-    /// A batch of values was written (after the controls took them).
+    /// A batch of values was delivered (after the value sinks took them).
     void valuesDelivered();
 
 private:
     void report(const QString &message) { m_report(message); }
-    void deliver(Target &t, double value);
-    void setLit(Target &t, bool lit);
+    void deliver(Binding &t, double value);
+    void setLit(Binding &t, bool lit);
+    /// Runs a sink; what it throws is reported and goes no further.
+    template<typename Fn>
+    void guarded(const Binding &t, Fn &&fn);
     void startUdp();
     void readUdp();
     void startStdin();
@@ -120,10 +136,10 @@ private:
 
     Options m_options;
     Reporter m_report;
-    std::vector<std::unique_ptr<Target>> m_targets;
-    QList<Target *> m_sim;
-    QHash<QString, Target *> m_udp;
-    QHash<QString, Target *> m_stdin;
+    std::vector<std::unique_ptr<Binding>> m_targets;
+    QList<Binding *> m_sim;
+    QHash<QString, Binding *> m_udp;
+    QHash<QString, Binding *> m_stdin;
     QHash<QString, ModbusServer *> m_modbus;
     QUdpSocket *m_udpSocket = nullptr;
     QSocketNotifier *m_stdinNotifier = nullptr;
@@ -137,4 +153,4 @@ private:
     friend class ModbusServer;
 };
 
-} // namespace panel
+} // namespace channels

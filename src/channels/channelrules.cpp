@@ -1,4 +1,4 @@
-#include "panelrules.h"
+#include "channelrules.h"
 
 #include <QUrl>
 #include <QUrlQuery>
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <numbers>
 
-namespace panel {
+namespace channels {
 
 namespace {
 
@@ -112,7 +112,7 @@ std::optional<Channel> parseLines(const QUrl &url, LineChannel::Source source, Q
     LineChannel line;
     line.source = source;
     if (!url.host().isEmpty() || (!url.path().isEmpty() && url.path() != u"/")) {
-        fail(error, QStringLiteral("%1:// takes no host or path: the port is the panel's --udp and a line "
+        fail(error, QStringLiteral("%1:// takes no host or path: the port is the host's --udp and a line "
                                    "names its control")
                         .arg(url.scheme()));
         return std::nullopt;
@@ -418,21 +418,4 @@ double simulatedValue(const SimChannel &sim, uint64_t seed, double seconds, uint
     return v;
 }
 
-std::optional<QList<QPair<QString, QString>>> parseSetup(const QString &text, QString *error)
-{
-    QList<QPair<QString, QString>> items;
-    for (const QString &item : text.split(QLatin1Char(';'))) {
-        const QString trimmed = item.trimmed();
-        if (trimmed.isEmpty())
-            continue;
-        const qsizetype eq = trimmed.indexOf(QLatin1Char('='));
-        if (eq <= 0 || trimmed.left(eq).trimmed().isEmpty()) {
-            fail(error, QStringLiteral("\"%1\" is not Key=Value").arg(trimmed));
-            return std::nullopt;
-        }
-        items.append({trimmed.left(eq).trimmed(), trimmed.mid(eq + 1).trimmed()});
-    }
-    return items;
-}
-
-} // namespace panel
+} // namespace channels

@@ -1,20 +1,20 @@
-// The operator panel's pure rules: channel addresses, value lines, Modbus
-// register decoding and request planning, simulated processes, setup texts.
+// The channels' pure rules: channel addresses, value lines, Modbus
+// register decoding and request planning, simulated processes.
 
-#include "panelrules.h"
+#include "channelrules.h"
 
 #include <QTest>
 
 #include <cmath>
 
-using namespace panel;
+using namespace channels;
 
-Q_DECLARE_METATYPE(panel::ModbusType)
-Q_DECLARE_METATYPE(panel::Block)
+Q_DECLARE_METATYPE(channels::ModbusType)
+Q_DECLARE_METATYPE(channels::Block)
 
 using Spans = QList<QPair<int, int>>;
 
-class TestPanelRules : public QObject
+class TestChannelRules : public QObject
 {
     Q_OBJECT
 
@@ -228,35 +228,7 @@ private Q_SLOTS:
         QVERIFY(seen.size() > 40);
         QVERIFY(simulatedValue(sim, a, 1.0, 3) != simulatedValue(sim, b, 1.0, 3));
     }
-
-    void setupTexts_data()
-    {
-        QTest::addColumn<QString>("text");
-        QTest::addColumn<QString>("expect");
-        QTest::newRow("items") << " Units = bar ; Ascending=no;;Log Every Time Interval=1 Minute "
-                               << "Units|bar;Ascending|no;Log Every Time Interval|1 Minute";
-        QTest::newRow("empty value") << "Units=" << "Units|";
-        QTest::newRow("no equals") << "Units bar" << "error";
-        QTest::newRow("no key") << "=5" << "error";
-    }
-    void setupTexts()
-    {
-        QFETCH(QString, text);
-        QFETCH(QString, expect);
-        QString error;
-        const auto items = parseSetup(text, &error);
-        if (expect == u"error") {
-            QVERIFY(!items);
-            QVERIFY(error.contains(u"Key=Value"));
-            return;
-        }
-        QVERIFY(items);
-        QStringList got;
-        for (const auto &[k, v] : *items)
-            got << k + u'|' + v;
-        QCOMPARE(got.join(u';'), expect);
-    }
 };
 
-QTEST_APPLESS_MAIN(TestPanelRules)
-#include "tst_panelrules.moc"
+QTEST_APPLESS_MAIN(TestChannelRules)
+#include "tst_channelrules.moc"

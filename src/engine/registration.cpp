@@ -342,7 +342,8 @@ void EnginePrivate::applyFactoryValues()
 {
     // The values of a new row, taken as a load would take them (without its
     // steps: the scan keeps its interval until the row is loaded).
-    const SettingsRow factory = factoryRow(name());
+    // The name is not part of the state (and may be too long for a row).
+    const SettingsRow factory = factoryRow(QString());
     for (const Field f : schema::loadOrder())
         loadField(factory, f);
     if (face)

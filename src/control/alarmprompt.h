@@ -1,5 +1,7 @@
 #pragma once
 
+#include "engine.h"
+
 #include <QString>
 
 class QWidget;
@@ -7,20 +9,9 @@ class QWidget;
 namespace quellix {
 
 /// What the alarm prompt window needs of the control that raised the latest
-/// prompt to write its acknowledgement record. The control copies its data
-/// in just before it shows a prompt; the last prompt wins.
-struct PromptSnapshot {
-    QString controlName;
-    double inputValue = 0;
-    double displayValue = 0;
-    double outputValue = 0;
-    double inputMultiplier = 0;
-    double inputOffset = 0;
-    double outputMultiplier = 0;
-    double outputOffset = 0;
-    bool holdStatus = false;
-    bool logUserActions = false;
-};
+/// prompt to write its acknowledgement record: the engine's request. The
+/// control copies it in just before it shows a prompt; the last prompt wins.
+using PromptSnapshot = PromptRequest;
 
 /// The process-wide snapshot, empty until the first prompt.
 PromptSnapshot &promptSnapshot();

@@ -84,17 +84,7 @@ void QuellixPrivate::connectEngine()
     QObject::connect(en, &Engine::alarmSoundRequested, q, [](const QString &sound) { playAlarmSound(sound); });
     QObject::connect(en, &Engine::alarmSoundStopRequested, q, [] { stopAlarmSound(); });
     QObject::connect(en, &Engine::promptRequested, q, [](const PromptRequest &r) {
-        PromptSnapshot &p = promptSnapshot();
-        p.controlName = r.controlName;
-        p.inputValue = r.inputValue;
-        p.displayValue = r.displayValue;
-        p.outputValue = r.outputValue;
-        p.inputMultiplier = r.inputMultiplier;
-        p.inputOffset = r.inputOffset;
-        p.outputMultiplier = r.outputMultiplier;
-        p.outputOffset = r.outputOffset;
-        p.holdStatus = r.holdStatus;
-        p.logUserActions = r.logUserActions;
+        promptSnapshot() = r;
         showAlarmPrompt(r.caption, r.text);
     });
     QObject::connect(en, &Engine::programRequested, q, [](const QString &path) { startProgram(path); });

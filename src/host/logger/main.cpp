@@ -14,6 +14,7 @@
 #include "formreader.h"
 #include "setup.h"
 #include "udpoption.h"
+#include "termination.h"
 
 #include <quellix/engine.h>
 #include <quellix/store.h>
@@ -35,32 +36,6 @@
 #include <vector>
 
 namespace {
-
-// SIGINT and SIGTERM: the handler only writes a byte into a socket pair;
-// the event loop reads it.
-int signalPipe[2] = {-1, -1};
-
-extern "C" void onTerminationSignal(int)
-{
-    const int saved = errno;
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(signalPipe[0], &byte, 1);
-    errno = saved;
-}
-
-bool installTerminationHandlers()
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
-        return false;
-    struct sigaction sa = {};
-    sa.sa_handler = onTerminationSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    // A reader of standard output that went away must not end the program
-    // before the engines are saved: a failed write is all that happens.
-    ::signal(SIGPIPE, SIG_IGN);
-    return ::sigaction(SIGINT, &sa, nullptr) == 0 && ::sigaction(SIGTERM, &sa, nullptr) == 0;
-}
 
 // One line of standard output: a request the operator would have seen.
 void writeLine(const QString &text)
@@ -149,15 +124,12 @@ int main(int argc, char **argv)
         std::fflush(stderr);
     });
 
-    std::unique_ptr<QSocketNotifier> signalNotifier;
-    if (installTerminationHandlers()) {
-        signalNotifier = std::make_unique<QSocketNotifier>(signalPipe[1], QSocketNotifier::Read);
-        QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, [] {
-            char byte = 0;
-            [[maybe_unused]] const ssize_t n = ::read(signalPipe[1], &byte, 1);
-            QCoreApplication::exit(0);
-        });
-    } else {
+    // A reader of standard output that went away must not end the program
+    // before the engines are saved: a failed write is all that happens.
+    ::signal(SIGPIPE, SIG_IGN);
+    const std::unique_ptr<QSocketNotifier> signalNotifier =
+        host::catchTerminationSignals([] { QCoreApplication::exit(0); });
+    if (!signalNotifier) {
         std::fprintf(stderr, "quellix-logger: SIGINT and SIGTERM will not save the controls: %s\n",
                      std::strerror(errno));
     }

@@ -10,6 +10,7 @@
 #include "channels.h"
 #include "panelform.h"
 #include "udpoption.h"
+#include "termination.h"
 
 #include <quellix/quellix.h>
 #include <quellix/store.h>
@@ -29,29 +30,6 @@
 #include <unistd.h>
 
 namespace {
-
-// SIGINT and SIGTERM: the handler only writes a byte into a socket pair;
-// the event loop (the main one or a modal window's) reads it.
-int signalPipe[2] = {-1, -1};
-
-extern "C" void onTerminationSignal(int)
-{
-    const int saved = errno;
-    const char byte = 1;
-    [[maybe_unused]] const ssize_t n = ::write(signalPipe[0], &byte, 1);
-    errno = saved;
-}
-
-bool installTerminationHandlers()
-{
-    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, signalPipe) != 0)
-        return false;
-    struct sigaction sa = {};
-    sa.sa_handler = onTerminationSignal;
-    sigemptyset(&sa.sa_mask);
-    sa.sa_flags = SA_RESTART;
-    return ::sigaction(SIGINT, &sa, nullptr) == 0 && ::sigaction(SIGTERM, &sa, nullptr) == 0;
-}
 
 // Closes every modal window, innermost first, so their nested loops return.
 void closeModalWindows()
@@ -194,12 +172,7 @@ int main(int argc, char **argv)
         saved = true;
         panel::saveControls(controls);
     };
-    std::unique_ptr<QSocketNotifier> signalNotifier;
-    if (installTerminationHandlers()) {
-        signalNotifier = std::make_unique<QSocketNotifier>(signalPipe[1], QSocketNotifier::Read);
-        QObject::connect(signalNotifier.get(), &QSocketNotifier::activated, [&] {
-            char byte = 0;
-            [[maybe_unused]] const ssize_t n = ::read(signalPipe[1], &byte, 1);
+    const std::unique_ptr<QSocketNotifier> signalNotifier = host::catchTerminationSignals([&] {
             terminating = true;
             // No new stand-by message may open a loop nobody ends.
             quellix::setInformationHandler([](const QString &text, const QString &title) {
@@ -208,7 +181,7 @@ int main(int argc, char **argv)
             closeModalWindows();
             QCoreApplication::exit(0); // leaves every running loop, nested ones too
         });
-    } else {
+    if (!signalNotifier) {
         std::fprintf(stderr, "quellix-panel: SIGINT and SIGTERM will not save the controls: %s\n",
                      std::strerror(errno));
     }

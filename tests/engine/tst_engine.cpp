@@ -75,6 +75,7 @@ private Q_SLOTS:
     void scanDecidesAndRecords();
     void holdResetSaveAndReload();
     void deletedInsideItsEvents();
+    void thousandsScanTogether();
 };
 
 void TestEngine::headlessAndFactoryValues()
@@ -267,6 +268,23 @@ void TestEngine::deletedInsideItsEvents()
             e->toggleHold();
         QVERIFY(!alive);
     }
+}
+
+void TestEngine::thousandsScanTogether()
+{
+    // A plant logger runs thousands of engines: ticks that fall due while
+    // one engine lets pending events run must not each yield again (one
+    // nested event loop per engine overflowed the stack).
+    StoreDir dir;
+    registeredEngine(QStringLiteral("Meter"), {{QStringLiteral("Scanrate"), 20}});
+    std::vector<std::unique_ptr<Engine>> engines;
+    int ticks = 0;
+    for (int i = 0; i < 10000; ++i) {
+        engines.push_back(registeredEngine(QStringLiteral("Meter")));
+        QObject::connect(engines.back().get(), &Engine::ScanComplete, [&] { ++ticks; });
+    }
+    QTest::qWait(300);
+    QVERIFY2(ticks >= 10000, qPrintable(QString::number(ticks)));
 }
 
 QTEST_GUILESS_MAIN(TestEngine)

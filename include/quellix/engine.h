@@ -49,9 +49,9 @@ struct QUELLIX_CORE_EXPORT PromptRequest
 /// one reached through a signal-slot connection, setValue(), and the timers
 /// report failures as errorOccurred() and on the "quellix" logging category.
 ///
-/// What the specification asks of a screen or a speaker (lighting an
-/// indicator, sounding an alarm, prompting the operator, starting a program)
-/// the engine decides and signals; a face or a headless host carries it out.
+/// What needs a screen, a speaker or the system (lighting an indicator,
+/// sounding an alarm, prompting the operator, starting a program) the engine
+/// decides and signals; a face or a headless host carries it out.
 class QUELLIX_CORE_EXPORT Engine : public QObject
 {
     Q_OBJECT

@@ -10,6 +10,7 @@
 #include "channels.h"
 #include "panelform.h"
 #include "udpoption.h"
+#include "storeoption.h"
 #include "termination.h"
 
 #include <quellix/quellix.h>
@@ -139,16 +140,9 @@ int main(int argc, char **argv)
     // Every control keeps its stores at LOCATION, chosen before the first
     // one registers; without --store it is the current directory.
     if (parser.isSet(storeOpt)) {
-        const QString dir = parser.value(storeOpt);
-        try {
-            if (!dir.contains(QLatin1String("://")) && !QDir().mkpath(dir))
-                throw quellix::Error(quellix::Error::Kind::Store, QStringLiteral("cannot make the directory"));
-            quellix::setStoreLocation(dir);
-        } catch (const quellix::Error &e) {
-            // The message names a server without its credentials; the
-            // address itself is not repeated.
-            std::fprintf(stderr, "quellix-panel: cannot use store location %s: %s\n",
-                         dir.contains(QLatin1String("://")) ? "(server)" : qPrintable(dir), qPrintable(e.message()));
+        QString why;
+        if (!host::chooseStoreLocation(parser.value(storeOpt), &why)) {
+            std::fprintf(stderr, "quellix-panel: %s\n", qPrintable(why));
             return 2;
         }
     }
